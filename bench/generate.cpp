@@ -1,0 +1,161 @@
+// vehisect-generate: writes a synthetic replay in the game's layout, for the sample, the
+// benchmark and the fuzzer's seeds. The same arguments always give the same bytes.
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vehisect-generate [--vehicles N] [--objects M] [--records R | --mib S] [--seed X] OUT";
+
+// A small fixed generator: the output must not depend on the standard library's engines.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed * 2654435761u + 1) {}
+  std::uint64_t Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+  // A value from -range to range with six decimals, as the game prints its floats.
+  std::string Float(double range) {
+    const double unit = static_cast<double>(Next() % 2000001) / 1000000.0 - 1.0;
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6f", unit * range);
+    return text;
+  }
+  std::string Floats(int count, double range) {
+    std::string out = Float(range);
+    for (int i = 1; i < count; ++i) out += "," + Float(range);
+    return out;
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+struct Settings {
+  int vehicles = 3;
+  int objects = 4;
+  std::uint64_t records = 60;
+  std::uint64_t mebibytes = 0;
+  std::uint64_t seed = 1;
+  std::string out;
+};
+
+void Line(std::string& out, const std::string& text) {
+  out += text;
+  out += "\r\n";
+}
+
+void Field(std::string& out, const char* label, const std::string& value) {
+  Line(out, label);
+  Line(out, value);
+}
+
+// Vehicle records for every vehicle at each step of the clock, and a shared one every fourth
+// step, as the game interleaves them.
+void AppendRecord(std::string& out, Random& random, std::uint64_t index, int vehicles) {
+  const std::uint64_t perStep = static_cast<std::uint64_t>(vehicles) + 1;
+  const std::uint64_t step = index / perStep;
+  const auto slot = static_cast<int>(index % perStep);
+  const bool shared = slot == vehicles;
+  char time[32];
+  std::snprintf(time, sizeof time, "%.2f", static_cast<double>(step) * 0.05);
+  Field(out, "type,time", std::string(shared ? "1" : (slot % 2 ? "0" : "2")) + "," + time);
+  Field(out, "ipos", random.Floats(3, 500));
+  Field(out, "bvel", random.Floats(3, 40));
+  Field(out, "theta,phi,psi", random.Floats(3, 3.14));
+  Field(out, "p,q,r", random.Floats(3, 2));
+  Field(out, "number", std::to_string(shared ? 0 : slot));
+  if (shared) return;
+  Field(out, "fsteering_angle,rsteering_angle", random.Floats(2, 0.6));
+  Field(out, "frtire_theta,fltire_theta,rrtire_theta,rltire_theta", random.Floats(4, 6.28));
+  Field(out, "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber",
+        random.Floats(3, 1) + "," + std::to_string(random.Next() % 4));
+  Field(out, "damageCode,gear", std::to_string(random.Next() % 3) + "," + std::to_string(1 + random.Next() % 5));
+}
+
+std::string Header(const Settings& s) {
+  std::string out;
+  Field(out, "demoLevel", "  canyon.sit ");
+  Field(out, "weather", "0");
+  Field(out, "vehicleCount", std::to_string(s.vehicles));
+  static const char* const kDrivers[] = {"Ann", "Computer", "DriverX", "Computer",
+                                         "Bo",  "DriverX",  "Computer", "Cy"};
+  for (int i = 0; i < s.vehicles; ++i) {
+    static const char* const kVehicles[] = {"buggy.trk", " rocket.trk", "truck.trk", "van.trk"};
+    Line(out, kVehicles[i % 4]);
+    Line(out, kDrivers[i % 8]);
+  }
+  Field(out, "detailLevel", "2");
+  Field(out, "demoRecordPtr", "4096");
+  Field(out, "demoRecordCount", std::to_string(s.records));
+  Field(out, "Original object locations", std::to_string(s.objects));
+  Random random(s.seed + 7);
+  for (int j = 0; j < s.objects; ++j) Line(out, random.Floats(3, 500));
+  return out;
+}
+
+bool Parse(int argc, char** argv, Settings& s) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--vehicles" && hasValue) {
+      s.vehicles = std::atoi(argv[++i]);
+    } else if (arg == "--objects" && hasValue) {
+      s.objects = std::atoi(argv[++i]);
+    } else if (arg == "--records" && hasValue) {
+      s.records = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--mib" && hasValue) {
+      s.mebibytes = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--seed" && hasValue) {
+      s.seed = std::strtoull(argv[++i], nullptr, 10);
+    } else if (s.out.empty() && !arg.empty() && arg[0] != '-') {
+      s.out = arg;
+    } else {
+      return false;
+    }
+  }
+  return !s.out.empty() && s.vehicles >= 1 && s.vehicles <= 8 && s.objects >= 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Settings s;
+  if (!Parse(argc, argv, s)) {
+    std::cerr << kUsage << "\n";
+    return 2;
+  }
+  if (s.mebibytes > 0) {
+    // Average record sizes of this generator: about 400 bytes for a vehicle record and 230
+    // for a shared one, in the mix of AppendRecord.
+    const double perRecord = (400.0 * s.vehicles + 230.0) / (s.vehicles + 1);
+    s.records = static_cast<std::uint64_t>(static_cast<double>(s.mebibytes << 20) / perRecord);
+  }
+  std::ofstream file(s.out, std::ios::binary | std::ios::trunc);
+  std::string buffer = Header(s);
+  Random random(s.seed);
+  for (std::uint64_t r = 0; r < s.records; ++r) {
+    AppendRecord(buffer, random, r, s.vehicles);
+    if (buffer.size() >= (1u << 20)) {
+      file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+      buffer.clear();
+    }
+  }
+  file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+  file.close();
+  if (!file) {
+    std::cerr << "vehisect-generate: cannot write " << s.out << "\n";
+    return 1;
+  }
+  return 0;
+}

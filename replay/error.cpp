@@ -1,0 +1,39 @@
+#include "replay/error.h"
+
+#include <system_error>
+
+namespace vehisect {
+
+ReplayError::ReplayError(const std::string& what) : std::runtime_error(what) {}
+
+ReplayError::ReplayError(const std::string& file, const std::string& what)
+    : std::runtime_error(file + ": " + what) {}
+
+ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std::string& what)
+    : std::runtime_error(file + ":" + std::to_string(line) + ": " + what) {}
+
+std::string Quoted(std::string_view text) {
+  // A corrupt line can be a megabyte of binary; the message only needs its start.
+  constexpr std::size_t kShown = 40;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string out = "\"";
+  for (std::size_t i = 0; i < text.size() && i < kShown; ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c < 32 || c == 127) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    } else {
+      out += static_cast<char>(c);
+    }
+  }
+  if (text.size() > kShown) out += "...";
+  out += '"';
+  return out;
+}
+
+std::string SystemErrorText(int error) {
+  return error != 0 ? std::generic_category().message(error) : "an unknown error";
+}
+
+}  // namespace vehisect

@@ -1,0 +1,94 @@
+#include "replay/header.h"
+
+#include "replay/error.h"
+#include "replay/text.h"
+#include "replay/writer.h"
+
+namespace vehisect {
+namespace {
+
+// The largest record count that a double, and so the progress arithmetic, holds exactly.
+constexpr std::int64_t kMaxRecords = std::int64_t{1} << 53;
+
+std::string ReadValue(LineReader& reader, const char* label) {
+  reader.Read(std::string("the \"") + label + "\" label line");
+  return std::string(reader.Read(std::string("the \"") + label + "\" value line"));
+}
+
+// ReplaceText knows no file; tie its overflow to the line the text came from.
+std::string ReplaceOnLine(const LineReader& reader, std::uint64_t line, const std::string& text,
+                          const std::string& find) {
+  try {
+    return ReplaceText(text, find, "");
+  } catch (const ReplayError& e) {
+    throw ReplayError(reader.name(), line, e.what());
+  }
+}
+
+}  // namespace
+
+ReplayHeader ReadHeader(LineReader& reader) {
+  ReplayHeader h;
+  h.level = UpperAscii(TrimSpaces(ReadValue(reader, "demoLevel")));
+  h.levelName = ReplaceOnLine(reader, reader.line(), h.level, ".SIT");
+  h.weather = ReadValue(reader, "weather");
+
+  const std::string countLine = ReadValue(reader, "vehicleCount");
+  std::string_view item;
+  if (SplitItems(countLine, &item, 1) != 1) {
+    reader.Fail("expected one vehicle count, found " + Quoted(countLine));
+  }
+  const auto count = ParseWholeNumber(item, 1, kMaxVehicles);
+  if (!count) reader.Fail("expected a vehicle count from 1 to 8, found " + Quoted(item));
+  h.vehicleCount = static_cast<int>(*count);
+  if (h.vehicleCount == 1) return h;
+
+  for (int i = 1; i <= h.vehicleCount; ++i) {
+    VehicleEntry entry;
+    entry.vehicle = reader.Read("the vehicle line of vehicle " + std::to_string(i));
+    const std::uint64_t vehicleLine = reader.line();
+    entry.driver = reader.Read("the driver line of vehicle " + std::to_string(i));
+    // Several computer drivers share these names; the position tells them apart.
+    if (entry.driver == "Computer") {
+      entry.driver =
+          ReplaceOnLine(reader, vehicleLine, UpperAscii(TrimSpaces(entry.vehicle)), ".TRK") +
+          std::to_string(i);
+    }
+    if (entry.driver == "DriverX") entry.driver += std::to_string(i);
+    h.vehicles.push_back(std::move(entry));
+  }
+
+  h.detailLevel = ReadValue(reader, "detailLevel");
+  h.recordPtr = ReadValue(reader, "demoRecordPtr");
+  h.recordCount = ReadValue(reader, "demoRecordCount");
+  const auto records = ParseWholeNumber(h.recordCount, 0, kMaxRecords);
+  if (!records) reader.Fail("expected a record count of 0 or more, found " + Quoted(h.recordCount));
+  h.records = static_cast<std::uint64_t>(*records);
+
+  h.objectCount = ReadValue(reader, "Original object locations");
+  const auto objects = ParseWholeNumber(h.objectCount, 0, kMaxObjects);
+  if (!objects) {
+    reader.Fail("expected an object-location count from 0 to 541, found " + Quoted(h.objectCount));
+  }
+  for (std::int64_t j = 1; j <= *objects; ++j) {
+    h.objects.emplace_back(reader.Read("object-location line " + std::to_string(j)));
+  }
+  return h;
+}
+
+void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,
+                        bool useRecordPtr) {
+  const VehicleEntry& entry = header.vehicles.at(k);
+  AppendField(out, "demoLevel", header.level);
+  AppendField(out, "weather", header.weather);
+  AppendField(out, "vehicleCount", "1");
+  AppendLine(out, entry.vehicle);
+  AppendLine(out, entry.driver);
+  AppendField(out, "detailLevel", header.detailLevel);
+  AppendField(out, "demoRecordPtr", useRecordPtr ? header.recordPtr : header.recordCount);
+  AppendField(out, "demoRecordCount", header.recordCount);
+  AppendField(out, "Original object locations", header.objectCount);
+  for (const std::string& object : header.objects) AppendLine(out, object);
+}
+
+}  // namespace vehisect

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "replay/reader.h"
+
+namespace vehisect {
+
+/// The most vehicles and object-location lines a replay may hold.
+constexpr int kMaxVehicles = 8;
+constexpr int kMaxObjects = 541;
+
+/// One vehicle of the vehicle list.
+struct VehicleEntry {
+  std::string vehicle;  ///< the vehicle file name line, as read
+  std::string driver;   ///< the driver line, with the generic names made unique
+};
+
+/// The header of a replay: everything before the record stream.
+struct ReplayHeader {
+  std::string level;      ///< the level line, space-trimmed and upper-cased
+  std::string levelName;  ///< `level` without its ".SIT"
+  std::string weather;
+  int vehicleCount = 0;
+  std::vector<VehicleEntry> vehicles;
+  std::string detailLevel;
+  std::string recordPtr;    ///< the "demoRecordPtr" value line
+  std::string recordCount;  ///< the "demoRecordCount" value line
+  std::uint64_t records = 0;
+  std::string objectCount;  ///< the "Original object locations" value line
+  std::vector<std::string> objects;
+};
+
+/// Reads and checks the header, raising ReplayError on any fault; for a one-vehicle replay it
+/// stops after the vehicle count, which is all a refusal needs.
+ReplayHeader ReadHeader(LineReader& reader);
+
+/// Appends the header of the one-vehicle replay for vehicle `k` (0-based); its
+/// "demoRecordPtr" carries the input's pointer when `useRecordPtr`, else its record count.
+void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,
+                        bool useRecordPtr);
+
+}  // namespace vehisect

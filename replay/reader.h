@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vehisect {
+
+/// Reads the lines of a replay from a stream: a line ends at CR or at CR LF, a lone LF is
+/// part of the line, and a line is returned exactly as it stands, without its terminator.
+class LineReader {
+ public:
+  /// The longest line accepted; a corrupt file must not make a run take all memory.
+  static constexpr std::size_t kMaxLine = std::size_t{1} << 20;
+
+  /// Reads from `in`; `name` is the file named in error messages.
+  LineReader(std::istream& in, std::string name);
+
+  /// The next line, valid until the next call; raises ReplayError naming `expected` when the
+  /// input has ended or the line is longer than kMaxLine.
+  std::string_view Read(std::string_view expected);
+
+  /// The 1-based number of the line last read.
+  std::uint64_t line() const { return line_; }
+
+  /// The file named in error messages.
+  const std::string& name() const { return name_; }
+
+  /// Raises ReplayError "NAME:LINE: what" for the line last read.
+  [[noreturn]] void Fail(const std::string& what) const;
+
+ private:
+  bool Fill();
+
+  std::istream& in_;
+  std::string name_;
+  std::vector<char> buffer_;
+  std::size_t begin_ = 0;    // first byte of the next line
+  std::size_t scanned_ = 0;  // bytes from begin_ already known to hold no CR
+  std::size_t end_ = 0;      // end of the bytes read so far
+  bool eof_ = false;
+  std::uint64_t line_ = 0;
+};
+
+/// Splits a value line into its comma-separated data items, as the game writes them: leading
+/// blanks skipped, a double-quoted item taken without its quotes, trailing spaces trimmed.
+/// Fills at most `max` items and returns how many the line holds.
+std::size_t SplitItems(std::string_view line, std::string_view* items, std::size_t max);
+
+/// The value of decimal text (optional sign, digits, optional fraction and exponent, spaces
+/// around allowed), or nothing when `text` is not such a number.
+std::optional<double> ParseNumber(std::string_view text);
+
+/// The value of `text` when it is a number with no fractional part from `min` to `max`
+/// ("2.0" is 2), or nothing.
+std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min,
+                                             std::int64_t max);
+
+}  // namespace vehisect
