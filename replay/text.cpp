@@ -8,7 +8,7 @@ std::string ReplaceText(const std::string& source, const std::string& find,
                         const std::string& replacement) {
   if (find.empty() || replacement == find || source.empty()) return source;
   // Positions are 1-based and relative to the unsearched rest, and they were 16-bit
-  // signed integers in the game's tools: a match beyond 32767 is an overflow, not a result.
+  // signed integers in the game's tools: a position after a match beyond 32767 overflows.
   constexpr std::size_t kMaxPosition = 32767;
   std::string result;
   std::string_view rest = source;
@@ -20,8 +20,8 @@ std::string ReplaceText(const std::string& source, const std::string& find,
     }
     const std::size_t pos = found + 1;
     const std::size_t next = pos + find.size();
-    if (pos > kMaxPosition || next > kMaxPosition) {
-      throw ReplayError("expected text to replace within the first 32767 characters, found \"" +
+    if (next > kMaxPosition) {
+      throw ReplayError("expected text to replace ending before character 32767, found \"" +
                         find + "\" ending at character " + std::to_string(next - 1));
     }
     result.append(rest.substr(0, found));

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "replay/window_ops.h"
+
+namespace vehisect::testing {
+
+// Records the window operations of a run, one entry per call.
+class FakeWindow : public WindowOps {
+ public:
+  std::vector<std::string> calls;
+  float value = -1;
+
+  void SetProgressMax(float maximum) override { calls.push_back("max " + Number(maximum)); }
+  void SetProgressValue(float v) override {
+    // Per-record values would drown the other calls; keep the last and the resets.
+    value = v;
+    if (v == 0) calls.push_back("value 0");
+  }
+  void SetCaption(const std::string& caption) override { calls.push_back("caption " + caption); }
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    calls.push_back("message " + title + ": " + text);
+  }
+  void CloseWindow() override { calls.push_back("close"); }
+
+ private:
+  static std::string Number(float f) { return std::to_string(static_cast<long long>(f)); }
+};
+
+}  // namespace vehisect::testing

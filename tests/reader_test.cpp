@@ -1,0 +1,115 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "replay/error.h"
+#include "replay/reader.h"
+
+namespace vehisect {
+namespace {
+
+class LineReaderTest : public ::testing::Test {
+ protected:
+  // Every line of `text`, read until the reader reports the end.
+  static std::vector<std::string> Lines(const std::string& text) {
+    std::istringstream in(text);
+    LineReader reader(in, "race.rpl");
+    std::vector<std::string> lines;
+    for (;;) {
+      try {
+        lines.emplace_back(reader.Read("a line"));
+      } catch (const ReplayError&) {
+        return lines;
+      }
+    }
+  }
+
+  static std::string ErrorOf(const std::string& text, int reads) {
+    std::istringstream in(text);
+    LineReader reader(in, "race.rpl");
+    try {
+      for (int i = 0; i < reads; ++i) reader.Read("the next line");
+    } catch (const ReplayError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+};
+
+TEST_F(LineReaderTest, EndsLinesAtCrOrCrLfAndKeepsALoneLf) {
+  using V = std::vector<std::string>;
+  EXPECT_EQ(Lines("a\r\nb\rc\nd\r\n\r\ne"), (V{"a", "b", "c\nd", "", "e"}));
+  EXPECT_EQ(Lines("\r\r\n\r"), (V{"", "", ""}));
+  EXPECT_EQ(Lines(std::string("n\0l\xff \r\n", 7)), (V{std::string("n\0l\xff ", 5)}));
+  EXPECT_EQ(Lines(""), V{});
+}
+
+TEST_F(LineReaderTest, ReportsTheEndOfTheFileAtTheLineThatIsMissing) {
+  EXPECT_EQ(ErrorOf("a\r\nb\r\n", 3), "race.rpl:3: expected the next line, found the end of the file");
+  EXPECT_EQ(ErrorOf("", 1), "race.rpl:1: expected the next line, found the end of the file");
+}
+
+TEST_F(LineReaderTest, KeepsCrLfTogetherWhereverTheBufferBreaks) {
+  // Lines of 1001 bytes with terminator, then one line whose CR falls at each offset around
+  // the end of the reader's first fill, followed by LF or by the next line's first byte.
+  const std::string filler = std::string(999, 'x') + "\r\n";
+  std::string body;
+  for (int i = 0; i < 2095; ++i) body += filler;
+  for (std::size_t tail = 40; tail < 80; ++tail) {
+    for (const char* after : {"\r\nnext\r\n", "\rnext\r\n"}) {
+      const auto lines = Lines(body + std::string(tail, 'y') + after);
+      ASSERT_EQ(lines.size(), 2097u) << tail;
+      EXPECT_EQ(lines[2095], std::string(tail, 'y'));
+      EXPECT_EQ(lines[2096], "next") << tail;
+    }
+  }
+}
+
+TEST_F(LineReaderTest, RefusesLinesLongerThanOneMebibyte) {
+  const std::string longest(LineReader::kMaxLine, 'a');
+  EXPECT_EQ(Lines("x\r\n" + longest + "\r\ny").size(), 3u);
+  const std::string message =
+      "race.rpl:2: expected a line of at most 1048576 bytes, found a longer one";
+  EXPECT_EQ(ErrorOf("x\r\n" + longest + "a\r\n", 2), message);
+  // Without a terminator in sight the reader stops early instead of reading on.
+  EXPECT_EQ(ErrorOf("x\r\n" + std::string(5 * LineReader::kMaxLine, 'a'), 2), message);
+}
+
+TEST(ItemsTest, SplitsItemsAsTheGameWritesThem) {
+  std::string_view items[3];
+  ASSERT_EQ(SplitItems(" 2 , 0.50", items, 3), 2u);
+  EXPECT_EQ(items[0], "2");
+  EXPECT_EQ(items[1], "0.50");
+  ASSERT_EQ(SplitItems("\"1\",\t\"a,b\"", items, 3), 2u);
+  EXPECT_EQ(items[0], "1");
+  EXPECT_EQ(items[1], "a,b");
+  EXPECT_EQ(SplitItems("3", items, 3), 1u);
+  EXPECT_EQ(SplitItems("", items, 3), 1u);
+  EXPECT_EQ(SplitItems("1,", items, 3), 2u);
+  EXPECT_EQ(items[1], "");
+  EXPECT_EQ(SplitItems("1,2,3,4", items, 3), 4u);
+}
+
+TEST(NumberTest, AcceptsDecimalTextOnly) {
+  EXPECT_EQ(ParseNumber("2.0"), 2.0);
+  EXPECT_EQ(ParseNumber(" -3 "), -3.0);
+  EXPECT_EQ(ParseNumber("+1e2"), 100.0);
+  EXPECT_EQ(ParseNumber(".5"), 0.5);
+  EXPECT_EQ(ParseNumber("5."), 5.0);
+  EXPECT_EQ(ParseNumber("1.5E-1"), 0.15);
+  for (const char* bad : {"", " ", "abc", "1x", "inf", "nan", "0x10", "1e", "--1", "1 2", ".", "+"}) {
+    EXPECT_FALSE(ParseNumber(bad)) << bad;
+  }
+}
+
+TEST(NumberTest, TakesWholeNumbersWithinTheirRange) {
+  EXPECT_EQ(ParseWholeNumber("2.0", 1, 8), 2);
+  EXPECT_EQ(ParseWholeNumber(" 8 ", 1, 8), 8);
+  EXPECT_FALSE(ParseWholeNumber("2.5", 1, 8));
+  EXPECT_FALSE(ParseWholeNumber("9", 1, 8));
+  EXPECT_FALSE(ParseWholeNumber("0", 1, 8));
+  EXPECT_FALSE(ParseWholeNumber("1e300", 0, 541));
+}
+
+}  // namespace
+}  // namespace vehisect
