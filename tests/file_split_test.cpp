@@ -1,0 +1,123 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+#include "fake_window.h"
+#include "replay/error.h"
+#include "replay/names.h"
+#include "replay/splitter.h"
+#include "replay_builder.h"
+#include "temp_folder.h"
+
+namespace vehisect {
+namespace {
+
+using testing::FakeWindow;
+using testing::ReplayBuilder;
+using testing::Shared;
+using testing::TempFolder;
+using testing::Vehicle;
+using Names = std::set<std::string>;
+
+class FileSplitTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  ReplayBuilder replay;
+  FakeWindow window;
+
+  FileSplitTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
+
+  SplitResult Split(const std::filesystem::path& input) {
+    return SplitReplay(input, false, window, folder.path());
+  }
+
+  std::string ErrorOf(const std::filesystem::path& input) {
+    try {
+      Split(input);
+    } catch (const ReplayError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+
+  std::string Shown(const std::string& name) const { return PathToUtf8(folder.path() / name); }
+};
+
+TEST_F(FileSplitTest, WritesTheSameBytesAsTheStreamRunAndNothingElse) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  const SplitResult result = Split(input);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+
+  std::istringstream in(replay.Build());
+  MemoryOutputStore memory;
+  FakeWindow quiet;
+  SplitReplay(in, "race.rpl", false, quiet, memory);
+  for (const auto& [name, bytes] : memory.files()) EXPECT_EQ(folder.Read(name), bytes) << name;
+  EXPECT_EQ(window.calls.back(), "close");
+}
+
+TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
+  folder.Write("VH_CANYON_Ann.rpl", "old");
+  replay.recordCount = "4";  // one record more than the file holds
+  const auto input = folder.Write("race.rpl", replay.Build());
+  EXPECT_EQ(ErrorOf(input),
+            PathToUtf8(input) + ":72: expected the \"type,time\" label line, found the end of the file");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl"}));
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "old");
+
+  replay.recordCount = "";
+  Split(folder.Write("race.rpl", replay.Build()));
+  EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+TEST_F(FileSplitTest, NeverOverwritesTheReplayItself) {
+  const std::string original = replay.Build();
+  const auto input = folder.Write("VH_CANYON_Bo.rpl", original);
+  EXPECT_EQ(ErrorOf(input), Shown("VH_CANYON_Bo.rpl") +
+                               ": expected an output name other than the replay being split, "
+                               "found the replay itself");
+  EXPECT_EQ(folder.Read("VH_CANYON_Bo.rpl"), original);
+  EXPECT_EQ(folder.Names(), Names{"VH_CANYON_Bo.rpl"});
+}
+
+TEST_F(FileSplitTest, RefusesANameTakenByAFolder) {
+  std::filesystem::create_directory(folder.path() / "VH_CANYON_Bo.rpl");
+  const auto input = folder.Write("race.rpl", replay.Build());
+  EXPECT_EQ(ErrorOf(input), Shown("VH_CANYON_Bo.rpl") +
+                                ": expected a file name free for the output, found something "
+                                "other than a file there");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+TEST_F(FileSplitTest, NamesFilesInUnicodeFromWindows1252Drivers) {
+  replay.vehicles = {{"a.trk", "Jos\xe9"}, {"b.trk", "\x80uro\x81"}};
+  const auto input = folder.Write("race.rpl", replay.Build());
+  const SplitResult result = Split(input);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Jos\u00e9.rpl", "VH_CANYON_\u20acuro\u0081.rpl"}));
+  EXPECT_EQ(PathToUtf8(OutputPath("", result.outputs[0])), "VH_CANYON_Jos\u00e9.rpl");
+  // The file keeps the game's bytes.
+  EXPECT_NE(folder.Read(u8"VH_CANYON_Jos\u00e9.rpl").find("\r\na.trk\r\nJos\xe9\r\n"), std::string::npos);
+}
+
+TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
+  const std::string missing = PathToUtf8(folder.path() / "missing.rpl");
+  EXPECT_EQ(ErrorOf(folder.path() / "missing.rpl"), missing + ": expected a replay file, found nothing there");
+  EXPECT_EQ(ErrorOf(folder.path()), PathToUtf8(folder.path()) + ": expected a replay file, found a folder");
+  const auto empty = folder.Write("empty.rpl", "");
+  EXPECT_EQ(ErrorOf(empty), PathToUtf8(empty) +
+                                ":1: expected the \"demoLevel\" label line, found the end of the file");
+#ifndef _WIN32
+  const auto fifo = folder.path() / "pipe.rpl";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ErrorOf(fifo), PathToUtf8(fifo) + ": expected a replay file, found a special file");
+#endif
+  EXPECT_TRUE(window.calls.empty());
+}
+
+}  // namespace
+}  // namespace vehisect
