@@ -1,1 +1,122 @@
-int main(){}
+// vehisect-bench: measures a split against a plain copy of the same bytes, and the split's
+// peak memory on a small and a large replay. Linux only: it reads /proc for the peak.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "replay/error.h"
+#include "replay/names.h"
+#include "replay/splitter.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class NullWindow : public vehisect::WindowOps {
+ public:
+  void SetProgressMax(float) override {}
+  void SetProgressValue(float) override {}
+  void SetCaption(const std::string&) override {}
+  void ShowMessage(const std::string&, const std::string&) override {}
+  void CloseWindow() override {}
+};
+
+double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+// The peak resident memory of this process so far.
+double PeakMiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind("VmHWM:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
+  }
+  return -1;
+}
+
+// Empties `folder` first, so that every timed run creates its files afresh.
+template <typename F>
+double Seconds(const fs::path& folder, F&& work) {
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  const auto start = std::chrono::steady_clock::now();
+  work();
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+std::vector<std::uintmax_t> Split(const fs::path& replay, const fs::path& out) {
+  NullWindow window;
+  const vehisect::SplitResult result = vehisect::SplitReplay(replay, false, window, out);
+  std::vector<std::uintmax_t> sizes;
+  for (const std::string& name : result.outputs) sizes.push_back(fs::file_size(vehisect::OutputPath(out, name)));
+  return sizes;
+}
+
+// Reads the replay once and writes the same number of bytes into files of the same sizes as
+// the split's outputs, in the same large chunks: the floor a split could reach.
+void Copy(const fs::path& replay, const fs::path& out, const std::vector<std::uintmax_t>& sizes) {
+  constexpr std::size_t kChunk = std::size_t{1} << 20;
+  std::vector<char> buffer(kChunk);
+  std::ifstream in(replay, std::ios::binary);
+  std::vector<std::ofstream> files;
+  for (std::size_t k = 0; k < sizes.size(); ++k) {
+    files.emplace_back(out / ("copy" + std::to_string(k)), std::ios::binary | std::ios::trunc);
+  }
+  std::vector<std::uintmax_t> left = sizes;
+  std::size_t got = 0;
+  for (std::size_t k = 0;; k = (k + 1) % files.size()) {
+    if (std::all_of(left.begin(), left.end(), [](std::uintmax_t n) { return n == 0; })) break;
+    if (in) {
+      in.read(buffer.data(), kChunk);
+      got = static_cast<std::size_t>(in.gcount());
+    }
+    // Once the input is read, the last chunk stands in for the rest of the output bytes.
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uintmax_t>(left[k], got ? got : kChunk));
+    files[k].write(buffer.data(), static_cast<std::streamsize>(n));
+    left[k] -= n;
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::cerr << "usage: vehisect-bench SMALL.rpl LARGE.rpl WORK-FOLDER\n";
+    return 2;
+  }
+  const fs::path small = argv[1], large = argv[2], work = argv[3];
+  try {
+    fs::create_directories(work);
+    const double startPeak = PeakMiB();
+    Split(small, work);
+    const double smallPeak = PeakMiB();
+
+    const double input = static_cast<double>(fs::file_size(large));
+    constexpr int kRuns = 3;
+    double split = 1e30, copy = 1e30;
+    std::vector<std::uintmax_t> sizes;
+    for (int run = 0; run < kRuns; ++run) {
+      split = std::min(split, Seconds(work, [&] { sizes = Split(large, work); }));
+    }
+    const double largePeak = PeakMiB();
+    for (int run = 0; run < kRuns; ++run) copy = std::min(copy, Seconds(work, [&] { Copy(large, work, sizes); }));
+    double output = 0;
+    for (const auto size : sizes) output += static_cast<double>(size);
+
+    std::printf("input          %.1f MiB, %zu outputs, %.1f MiB written\n", MiB(input), sizes.size(), MiB(output));
+    std::printf("split          %.3f s, %.0f MiB/s of input (best of %d)\n", split, MiB(input) / split, kRuns);
+    std::printf("copy           %.3f s, %.0f MiB/s of input (best of %d)\n", copy, MiB(input) / copy, kRuns);
+    std::printf("split/copy     %.2f\n", split / copy);
+    std::printf("peak memory    %.1f MiB at start, %.1f MiB after %.0f MiB, %.1f MiB after %.0f MiB\n",
+                startPeak, smallPeak, MiB(static_cast<double>(fs::file_size(small))), largePeak, MiB(input));
+  } catch (const std::exception& e) {
+    std::cerr << "vehisect-bench: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

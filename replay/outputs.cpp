@@ -9,9 +9,6 @@
 namespace vehisect {
 namespace {
 
-// Large enough that a record costs no system call; eight outputs stay within a few MiB.
-constexpr std::size_t kWriteBuffer = std::size_t{256} << 10;
-
 std::filesystem::path TemporaryPath(const std::filesystem::path& folder) {
   static std::mt19937_64 random{std::random_device{}()};
   for (;;) {
@@ -26,7 +23,6 @@ std::filesystem::path TemporaryPath(const std::filesystem::path& folder) {
 struct FileOutputStore::Output {
   std::filesystem::path final;
   std::filesystem::path temporary;
-  std::vector<char> buffer = std::vector<char>(kWriteBuffer);
   std::ofstream stream;
 };
 
@@ -56,8 +52,6 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
     }
   }
   output->temporary = TemporaryPath(folder_);
-  output->stream.rdbuf()->pubsetbuf(output->buffer.data(),
-                                    static_cast<std::streamsize>(output->buffer.size()));
   errno = 0;
   output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
   if (!output->stream) {

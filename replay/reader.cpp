@@ -46,7 +46,7 @@ bool LineReader::Fill() {
   return got > 0;
 }
 
-std::string_view LineReader::Read(std::string_view expected) {
+std::string_view LineReader::ReadSlowly(std::string_view expected) {
   for (;;) {
     const char* data = buffer_.data();
     const std::size_t from = begin_ + scanned_;

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <optional>
 #include <string>
@@ -22,7 +23,43 @@ class LineReader {
 
   /// The next line, valid until the next call; raises ReplayError naming `expected` when the
   /// input has ended or the line is longer than kMaxLine.
-  std::string_view Read(std::string_view expected);
+  std::string_view Read(std::string_view expected) {
+    // Most lines lie wholly in the buffer with a byte to spare after their CR.
+    const char* first = buffer_.data() + begin_;
+    const auto* cr = static_cast<const char*>(std::memchr(first, '\r', end_ - begin_));
+    const char* last = buffer_.data() + end_;
+    if (cr == nullptr || cr + 1 == last || static_cast<std::size_t>(cr - first) > kMaxLine) {
+      return ReadSlowly(expected);
+    }
+    begin_ = static_cast<std::size_t>(cr - buffer_.data()) + (cr[1] == '\n' ? 2 : 1);
+    ++line_;
+    return {first, static_cast<std::size_t>(cr - first)};
+  }
+
+  /// Consumes the next line when it is `text` followed by CR LF, and tells whether it was.
+  bool Skip(std::string_view textCrLf) {
+    if (end_ - begin_ < textCrLf.size() ||
+        std::memcmp(buffer_.data() + begin_, textCrLf.data(), textCrLf.size()) != 0) {
+      return false;
+    }
+    begin_ += textCrLf.size();
+    ++line_;
+    return true;
+  }
+
+  /// The bytes buffered ahead of the next line, at least `want` of them unless the input ends
+  /// first; valid until the next call that reads.
+  std::string_view Ahead(std::size_t want) {
+    while (end_ - begin_ < want && Fill()) {
+    }
+    return {buffer_.data() + begin_, end_ - begin_};
+  }
+
+  /// Consumes the first `bytes` of Ahead, which hold `lines` whole lines.
+  void Consume(std::size_t bytes, std::uint64_t lines) {
+    begin_ += bytes;
+    line_ += lines;
+  }
 
   /// The 1-based number of the line last read.
   std::uint64_t line() const { return line_; }
@@ -34,13 +71,14 @@ class LineReader {
   [[noreturn]] void Fail(const std::string& what) const;
 
  private:
+  std::string_view ReadSlowly(std::string_view expected);
   bool Fill();
 
   std::istream& in_;
   std::string name_;
   std::vector<char> buffer_;
   std::size_t begin_ = 0;    // first byte of the next line
-  std::size_t scanned_ = 0;  // bytes from begin_ already known to hold no CR
+  std::size_t scanned_ = 0;  // bytes from begin_ known to hold no CR, kept across a Fill
   std::size_t end_ = 0;      // end of the bytes read so far
   bool eof_ = false;
   std::uint64_t line_ = 0;

@@ -1,18 +1,23 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "replay/reader.h"
 
 namespace vehisect {
 
-/// One record of the record stream, held as the lines an output receives.
+/// One record of the record stream, held as the bytes an output receives.
 struct StateRecord {
-  bool shared = false;       ///< kind 1: every output gets it
-  std::size_t vehicle = 0;   ///< for a vehicle record, its vehicle number
-  std::string lines;         ///< the record as written, CR LF terminated; a vehicle record's number reads "0"
+  bool shared = false;      ///< kind 1: every output gets it
+  std::size_t vehicle = 0;  ///< for a vehicle record, its vehicle number
+  /// The record as written, CR LF terminated, in up to three pieces; a vehicle record's
+  /// number reads "0". Valid until the next read.
+  std::array<std::string_view, 3> pieces;
+  std::string storage;  ///< holds the pieces of a record that had to be rebuilt
 };
 
 /// Reads the next record into `record`, reusing its storage; raises ReplayError on a missing

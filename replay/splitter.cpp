@@ -21,30 +21,30 @@ SplitResult Split(std::istream& replay, const std::string& replayName, bool useR
 
   SplitResult result{false, OutputNames(header, replayName)};
   try {
-    std::vector<std::ostream*> streams;
-    std::vector<std::string> shown;
-    for (const std::string& name : result.outputs) {
-      streams.push_back(&store.Open(name));
-      shown.push_back(store.Describe(name));
-    }
+    std::vector<OutputWriter> writers;
+    for (const std::string& name : result.outputs) writers.emplace_back(store.Open(name), store.Describe(name));
     std::string bytes;
-    for (std::size_t k = 0; k < streams.size(); ++k) {
+    for (std::size_t k = 0; k < writers.size(); ++k) {
       bytes.clear();
       AppendOutputHeader(bytes, header, k, useRecordPtr);
-      WriteBytes(*streams[k], bytes, shown[k]);
+      writers[k].Write(bytes);
     }
 
     window.SetProgressMax(static_cast<float>(header.records));
     StateRecord record;
+    const auto write = [&record](OutputWriter& writer) {
+      for (const std::string_view piece : record.pieces) writer.Write(piece);
+    };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
       ReadRecord(reader, header.vehicleCount, record);
       if (record.shared) {
-        for (std::size_t k = 0; k < streams.size(); ++k) WriteBytes(*streams[k], record.lines, shown[k]);
+        for (OutputWriter& writer : writers) write(writer);
       } else {
-        WriteBytes(*streams[record.vehicle], record.lines, shown[record.vehicle]);
+        write(writers[record.vehicle]);
       }
       window.SetProgressValue(static_cast<float>(r));
     }
+    for (OutputWriter& writer : writers) writer.Flush();
     store.Commit();
   } catch (...) {
     store.Discard();

@@ -12,4 +12,13 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
   if (!out) throw ReplayError(file, "expected to write the output, found " + SystemErrorText(errno));
 }
 
+OutputWriter::OutputWriter(std::ostream& out, std::string file) : out_(&out), file_(std::move(file)) {
+  buffer_.reserve(kCapacity);
+}
+
+void OutputWriter::Flush() {
+  WriteBytes(*out_, buffer_, file_);
+  buffer_.clear();
+}
+
 }  // namespace vehisect

@@ -168,6 +168,15 @@ TEST_F(SplitterTest, CopiesValueLinesByteForByte) {
   EXPECT_NE(ann.find(std::string("ipos\r\n\x80\0  ipos\r\n", 16)), std::string::npos);
 }
 
+TEST_F(SplitterTest, CopiesRecordsLongerThanTheReadersLookAhead) {
+  const std::string huge(200000, 'h');
+  replay.records = {Vehicle(huge, "1"), Shared("s"), Vehicle("small", "1")};
+  Split();
+  EXPECT_EQ(File("VH_CANYON_Bo.rpl").substr(File("VH_CANYON_Bo.rpl").find("type,time")),
+            ReplayBuilder::Written(replay.records[0]) + ReplayBuilder::Written(replay.records[1]) +
+                ReplayBuilder::Written(replay.records[2]));
+}
+
 TEST_F(SplitterTest, ReadsLabelsByPositionAndIgnoresWhatFollowsTheLastRecord) {
   replay.records = {Vehicle("v0", "0"), Shared("s1")};
   SplitText(replay.Build());
