@@ -12,27 +12,31 @@ namespace {
 
 constexpr std::size_t kSharedFields = 5;
 constexpr std::size_t kNumberField = 4;
-constexpr std::array<const char*, 9> kLabels = {
-    "ipos",
-    "bvel",
-    "theta,phi,psi",
-    "p,q,r",
-    "number",
-    "fsteering_angle,rsteering_angle",
-    "frtire_theta,fltire_theta,rrtire_theta,rltire_theta",
-    "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber",
-    "damageCode,gear",
+
+// The label lines as written, CR LF included; arrays, so that their sizes are constants
+// where the fast path compares them.
+constexpr char kTypeTime[] = "type,time\r\n";
+constexpr char kIpos[] = "ipos\r\n";
+constexpr char kBvel[] = "bvel\r\n";
+constexpr char kAngles[] = "theta,phi,psi\r\n";
+constexpr char kRates[] = "p,q,r\r\n";
+constexpr char kNumber[] = "number\r\n";
+constexpr char kSteering[] = "fsteering_angle,rsteering_angle\r\n";
+constexpr char kTires[] = "frtire_theta,fltire_theta,rrtire_theta,rltire_theta\r\n";
+constexpr char kControls[] = "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber\r\n";
+constexpr char kDamage[] = "damageCode,gear\r\n";
+constexpr std::array<std::string_view, 9> kLabelLines = {
+    kIpos, kBvel, kAngles, kRates, kNumber, kSteering, kTires, kControls, kDamage,
 };
 
-// The texts of the hot loop, built once: the label lines as written, and what each line
-// read is expected to be, for the messages.
+// What each line read is expected to be, for the messages; built once, outside the hot loop.
 struct Texts {
-  std::array<std::string, kLabels.size()> line, label, value;
+  std::array<std::string, kLabelLines.size()> label, value;
   Texts() {
-    for (std::size_t i = 0; i < kLabels.size(); ++i) {
-      line[i] = std::string(kLabels[i]) + "\r\n";
-      label[i] = std::string("the \"") + kLabels[i] + "\" label line";
-      value[i] = std::string("the \"") + kLabels[i] + "\" value line";
+    for (std::size_t i = 0; i < kLabelLines.size(); ++i) {
+      const std::string name(kLabelLines[i].substr(0, kLabelLines[i].size() - 2));
+      label[i] = "the \"" + name + "\" label line";
+      value[i] = "the \"" + name + "\" value line";
     }
   }
 };
@@ -81,6 +85,54 @@ std::size_t VehicleNumber(const LineReader& reader, std::string_view value, int 
   return static_cast<std::size_t>(*number);
 }
 
+// Walks the lines of a record in the reader's buffer, accepting only CR LF line ends.
+class PlainScanner {
+ public:
+  explicit PlainScanner(std::string_view in) : in_(in) {}
+
+  std::size_t pos() const { return pos_; }
+
+  // Passes over `line` (CR LF included) if it comes next. Compared word by word with a
+  // constant length, which the compiler unrolls: this is the innermost loop of a split.
+  template <std::size_t N>
+  bool Label(const char (&line)[N]) {
+    constexpr std::size_t size = N - 1;
+    if (in_.size() - pos_ < size) return false;
+    const char* at = in_.data() + pos_;
+    std::size_t i = 0;
+    for (; i + 8 <= size; i += 8) {
+      std::uint64_t have, want;
+      std::memcpy(&have, at + i, 8);
+      std::memcpy(&want, line + i, 8);
+      if (have != want) return false;
+    }
+    for (; i < size; ++i) {
+      if (at[i] != line[i]) return false;
+    }
+    pos_ += size;
+    return true;
+  }
+
+  bool Value(std::string_view& line) {
+    const char* at = in_.data() + pos_;
+    const char* end = in_.data() + in_.size();
+    const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
+    if (cr == nullptr || cr + 1 == end || cr[1] != '\n') return false;
+    line = std::string_view(at, static_cast<std::size_t>(cr - at));
+    pos_ += line.size() + 2;
+    return true;
+  }
+
+  bool Value() {
+    std::string_view ignored;
+    return Value(ignored);
+  }
+
+ private:
+  std::string_view in_;
+  std::size_t pos_ = 0;
+};
+
 // A record as the game writes it: its own labels, CR LF, a plain kind and time, a one-digit
 // vehicle number. Such a record is written from the reader's buffer as it stands, but for its
 // number; anything else is left to the line-by-line path, which decides about errors.
@@ -88,45 +140,30 @@ bool ReadPlainRecord(LineReader& reader, int vehicleCount, StateRecord& record) 
   // Far more than a record of the game's; a longer one takes the other path.
   constexpr std::size_t kLookAhead = std::size_t{64} << 10;
   const std::string_view in = reader.Ahead(kLookAhead);
-  std::size_t pos = 0;
-  const auto label = [&](std::string_view text) {
-    if (in.size() - pos < text.size() || in.compare(pos, text.size(), text) != 0) return false;
-    pos += text.size();
-    return true;
-  };
-  const auto value = [&](std::string_view& line) {
-    const auto* cr = static_cast<const char*>(std::memchr(in.data() + pos, '\r', in.size() - pos));
-    if (cr == nullptr || cr + 1 == in.data() + in.size() || cr[1] != '\n') return false;
-    line = std::string_view(in.data() + pos, static_cast<std::size_t>(cr - (in.data() + pos)));
-    pos += line.size() + 2;
-    return true;
-  };
-
-  const Texts& texts = RecordTexts();
-  std::string_view kindTime;
-  if (!label("type,time\r\n") || !value(kindTime) || !IsPlainKindTime(kindTime)) return false;
-  const bool shared = kindTime[0] == '1';
-  const std::size_t fields = shared ? kSharedFields : kLabels.size();
-  std::size_t numberStart = 0, numberEnd = 0;
-  std::size_t vehicle = 0;
-  for (std::size_t i = 0; i < fields; ++i) {
-    std::string_view line;
-    if (!label(texts.line[i]) || !value(line)) return false;
-    if (i == kNumberField && !shared) {
-      if (line.size() != 1 || line[0] < '0' || line[0] >= '0' + vehicleCount) return false;
-      vehicle = static_cast<std::size_t>(line[0] - '0');
-      numberEnd = pos;
-      numberStart = numberEnd - 3;  // the one digit and its CR LF
-    }
+  PlainScanner s(in);
+  std::string_view kindTime, number;
+  if (!(s.Label(kTypeTime) && s.Value(kindTime) && IsPlainKindTime(kindTime) && s.Label(kIpos) &&
+        s.Value() && s.Label(kBvel) && s.Value() && s.Label(kAngles) && s.Value() &&
+        s.Label(kRates) && s.Value() && s.Label(kNumber))) {
+    return false;
   }
-  record.shared = shared;
-  record.vehicle = vehicle;
-  if (shared) {
-    record.pieces = {in.substr(0, pos), {}, {}};
-  } else {
-    record.pieces = {in.substr(0, numberStart), "0\r\n", in.substr(numberEnd, pos - numberEnd)};
+  const std::size_t numberStart = s.pos();
+  if (!s.Value(number)) return false;
+  record.shared = kindTime[0] == '1';
+  if (record.shared) {
+    record.pieces = {in.substr(0, s.pos()), {}, {}};
+    reader.Consume(s.pos(), 2 + 2 * kSharedFields);
+    return true;
   }
-  reader.Consume(pos, 2 + 2 * fields);
+  const std::size_t numberEnd = s.pos();
+  if (number.size() != 1 || number[0] < '0' || number[0] >= '0' + vehicleCount) return false;
+  if (!(s.Label(kSteering) && s.Value() && s.Label(kTires) && s.Value() && s.Label(kControls) &&
+        s.Value() && s.Label(kDamage) && s.Value())) {
+    return false;
+  }
+  record.vehicle = static_cast<std::size_t>(number[0] - '0');
+  record.pieces = {in.substr(0, numberStart), "0\r\n", in.substr(numberEnd, s.pos() - numberEnd)};
+  reader.Consume(s.pos(), 2 + 2 * kLabelLines.size());
   return true;
 }
 
@@ -136,16 +173,16 @@ void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record) {
   if (ReadPlainRecord(reader, vehicleCount, record)) return;
   const Texts& texts = RecordTexts();
   std::string& lines = record.storage;
-  if (!reader.Skip("type,time\r\n")) reader.Read("the \"type,time\" label line");
-  lines.assign("type,time\r\n", 11);
+  if (!reader.Skip(kTypeTime)) reader.Read("the \"type,time\" label line");
+  lines.assign(kTypeTime);
   record.shared = AppendKindTime(reader, reader.Read("the \"type,time\" value line"), lines);
 
-  const std::size_t fields = record.shared ? kSharedFields : kLabels.size();
+  const std::size_t fields = record.shared ? kSharedFields : kLabelLines.size();
   for (std::size_t i = 0; i < fields; ++i) {
     // Labels are not checked, but a label as the game writes it is passed over cheaply.
-    if (!reader.Skip(texts.line[i])) reader.Read(texts.label[i]);
+    if (!reader.Skip(kLabelLines[i])) reader.Read(texts.label[i]);
     const std::string_view value = reader.Read(texts.value[i]);
-    lines += texts.line[i];
+    lines += kLabelLines[i];
     if (i != kNumberField || record.shared) {
       AppendLine(lines, value);
     } else {

@@ -12,13 +12,12 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
   if (!out) throw ReplayError(file, "expected to write the output, found " + SystemErrorText(errno));
 }
 
-OutputWriter::OutputWriter(std::ostream& out, std::string file) : out_(&out), file_(std::move(file)) {
-  buffer_.reserve(kCapacity);
-}
+OutputWriter::OutputWriter(std::ostream& out, std::string file)
+    : out_(&out), file_(std::move(file)), buffer_(new char[kCapacity]) {}
 
 void OutputWriter::Flush() {
-  WriteBytes(*out_, buffer_, file_);
-  buffer_.clear();
+  WriteBytes(*out_, std::string_view(buffer_.get(), used_), file_);
+  used_ = 0;
 }
 
 }  // namespace vehisect

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -30,11 +32,12 @@ class OutputWriter {
 
   /// Adds `bytes` to the output; raises ReplayError when the stream fails.
   void Write(std::string_view bytes) {
-    if (bytes.size() > kCapacity - buffer_.size()) Flush();
+    if (bytes.size() > kCapacity - used_) Flush();
     if (bytes.size() >= kCapacity) {
       WriteBytes(*out_, bytes, file_);
     } else {
-      buffer_.append(bytes.data(), bytes.size());
+      std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+      used_ += bytes.size();
     }
   }
 
@@ -46,7 +49,8 @@ class OutputWriter {
   static constexpr std::size_t kCapacity = std::size_t{256} << 10;
   std::ostream* out_;
   std::string file_;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };
 
 }  // namespace vehisect
