@@ -13,13 +13,14 @@ ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std:
     : std::runtime_error(file + ":" + std::to_string(line) + ": " + what) {}
 
 std::string Quoted(std::string_view text) {
-  // A corrupt line can be a megabyte of binary; the message only needs its start.
+  // A corrupt line can be a megabyte of binary; the message only needs its start, and stays
+  // ASCII so that any front end can show it whatever the replay's code page.
   constexpr std::size_t kShown = 40;
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size() && i < kShown; ++i) {
     const auto c = static_cast<unsigned char>(text[i]);
-    if (c < 32 || c == 127) {
+    if (c < 32 || c >= 127) {
       out += "\\x";
       out += kHex[c >> 4];
       out += kHex[c & 15];

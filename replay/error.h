@@ -18,7 +18,7 @@ class ReplayError : public std::runtime_error {
   ReplayError(const std::string& file, std::uint64_t line, const std::string& what);
 };
 
-/// `text` in double quotes, shortened and with control bytes escaped, for error messages.
+/// `text` in double quotes, shortened, with bytes outside printable ASCII escaped, for messages.
 std::string Quoted(std::string_view text);
 
 /// The system's text for the error code `error` (an errno value), for "found ..." parts.

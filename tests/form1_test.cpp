@@ -1,0 +1,182 @@
+// The window, driven through its real click handler under the offscreen platform, with the
+// open-file dialog answered through its seam and the message boxes answered as a user would.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+
+#include "replay/names.h"
+#include "replay_builder.h"
+#include "temp_folder.h"
+#include "window/form1.h"
+
+namespace {
+
+using vehisect::testing::ReplayBuilder;
+using vehisect::testing::Shared;
+using vehisect::testing::TempFolder;
+using vehisect::testing::Vehicle;
+using Names = std::set<std::string>;
+
+struct Shown {
+  QString title;
+  QString text;
+  QMessageBox::Icon icon;
+  bool operator==(const Shown&) const = default;
+};
+
+void PrintTo(const Shown& s, std::ostream* os) {
+  *os << s.title.toStdString() << ": " << s.text.toStdString() << " (icon " << s.icon << ")";
+}
+
+// Form1 as a test sees it during a run: the caption and bar at every progress step.
+class WatchedForm : public Form1 {
+ public:
+  std::vector<QString> captions;
+  int largestValue = 0;
+  std::function<void()> duringRun;
+
+  void SetProgressValue(float value) override {
+    Form1::SetProgressValue(value);
+    captions.push_back(Button()->text());
+    largestValue = std::max(largestValue, Bar()->value());
+    if (duringRun && value == 1) duringRun();
+  }
+
+  QPushButton* Button() { return findChild<QPushButton*>("Command1"); }
+  QProgressBar* Bar() { return findChild<QProgressBar*>("ProgressBar1"); }
+  QCheckBox* Box() { return findChild<QCheckBox*>("Check1"); }
+};
+
+class Form1Test : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    static int argc = 1;
+    static char name[] = "vehisect-tests";
+    static char* argv[] = {name, nullptr};
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+  }
+
+  TempFolder folder;
+  ReplayBuilder replay;
+  WatchedForm form;
+  int choices = 0;
+  std::vector<Shown> messages;
+  QTimer answerer;
+
+  Form1Test() {
+    replay.vehicles.push_back({"truck.trk", "Cy"});
+    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
+    // Answers every message box with OK, as soon as it is up.
+    QObject::connect(&answerer, &QTimer::timeout, [this] {
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        messages.push_back({box->windowTitle(), box->text(), box->icon()});
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    answerer.start(5);
+    form.show();
+  }
+
+  // Presses "Open" with `chosen` as the dialog's answer.
+  void Open(std::optional<std::filesystem::path> chosen) {
+    form.SetChooser([this, chosen](QWidget*, const QString&) {
+      ++choices;
+      return chosen;
+    });
+    form.Button()->click();
+    QApplication::processEvents();
+  }
+};
+
+TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  Open(input);
+  EXPECT_EQ(form.captions.front(), "Working...");
+  EXPECT_EQ(form.Bar()->maximum(), 4);
+  EXPECT_EQ(form.largestValue, 4);
+  for (const QString& caption : form.captions) EXPECT_EQ(caption, "Working...");
+  EXPECT_EQ(form.Bar()->value(), 0);
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Finished", QMessageBox::Information}}));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
+}
+
+TEST_F(Form1Test, TheCheckBoxCarriesTheRecordPointer) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  form.Box()->setChecked(true);
+  Open(input);
+  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
+}
+
+TEST_F(Form1Test, RefusesAOneVehicleReplayAndCloses) {
+  replay.vehicleCount = "1";
+  const auto input = folder.Write("one.rpl", replay.Build());
+  Open(input);
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Aborting", "Only 1 Vehical\nNothing to Rip", QMessageBox::Information}}));
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(folder.Names(), Names{"one.rpl"});
+}
+
+TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
+  replay.recordCount = "5";
+  const auto input = folder.Write("short.rpl", replay.Build());
+  Open(input);
+  const QString where = QString::fromStdString(vehisect::PathToUtf8(input));
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect",
+                                           where + ":94: expected the \"type,time\" label line, found the end of the file",
+                                           QMessageBox::Warning}}));
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Bar()->value(), 0);
+  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
+
+  // Ready for another run.
+  replay.recordCount = "";
+  Open(folder.Write("short.rpl", replay.Build()));
+  EXPECT_EQ(choices, 2);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form1Test, ACancelledDialogStartsNoRun) {
+  Open(std::nullopt);
+  EXPECT_EQ(choices, 1);
+  EXPECT_TRUE(form.captions.empty());
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(Form1Test, TakesNoInputDuringARun) {
+  replay.recordCount = "5";  // the run fails, so the window would stay open
+  const auto input = folder.Write("short.rpl", replay.Build());
+  bool checked = true;
+  form.duringRun = [&] {
+    form.Button()->click();  // a second run must not start
+    const QPointF middle = form.Box()->rect().center();
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease}) {
+      QMouseEvent click(type, middle, form.Box()->mapToGlobal(middle), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(form.Box(), &click);
+    }
+    checked = form.Box()->isChecked();
+    form.close();  // deferred until the run has ended
+    EXPECT_TRUE(form.isVisible());
+  };
+  Open(input);
+  EXPECT_EQ(choices, 1);
+  EXPECT_FALSE(checked);
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_FALSE(form.isVisible());
+}
+
+}  // namespace
