@@ -33,7 +33,7 @@ class Random {
   }
   std::string Floats(int count, double range) {
     std::string out = Float(range);
-    for (int i = 1; i < count; ++i) out += "," + Float(range);
+    for (int i = 1; i < count; ++i) out.append(",").append(Float(range));
     return out;
   }
 

@@ -6,11 +6,22 @@ namespace vehisect {
 
 ReplayError::ReplayError(const std::string& what) : std::runtime_error(what) {}
 
+namespace {
+
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about chains of string operator+.
+std::string Located(const std::string& file, const std::string& line, const std::string& what) {
+  std::string message = file;
+  if (!line.empty()) message.append(":").append(line);
+  return message.append(": ").append(what);
+}
+
+}  // namespace
+
 ReplayError::ReplayError(const std::string& file, const std::string& what)
-    : std::runtime_error(file + ": " + what) {}
+    : std::runtime_error(Located(file, "", what)) {}
 
 ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std::string& what)
-    : std::runtime_error(file + ":" + std::to_string(line) + ": " + what) {}
+    : std::runtime_error(Located(file, std::to_string(line), what)) {}
 
 std::string Quoted(std::string_view text) {
   // A corrupt line can be a megabyte of binary; the message only needs its start, and stays

@@ -123,7 +123,7 @@ TEST_F(CliTest, EndsCleanlyWhenTheDiskIsFull) {
   }
   folder.Write("disk/VH_CANYON_Ann.rpl", "old");
   replay.records.clear();
-  for (int i = 0; i < 2000; ++i) replay.records.push_back(Vehicle("v" + std::to_string(i), std::to_string(i % 2)));
+  for (int i = 0; i < 2000; ++i) replay.records.push_back(Vehicle(std::to_string(i), std::to_string(i % 2)));
   folder.Write("race.rpl", replay.Build());
   const Outcome outcome = Run("-o disk race.rpl");
   const Names left = TempFolder::NamesIn(disk);
