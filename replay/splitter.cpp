@@ -21,8 +21,13 @@ SplitResult Split(std::istream& replay, const std::string& replayName, bool useR
 
   SplitResult result{false, OutputNames(header, replayName)};
   try {
+    // Declared first, so that it outlives the writers whose buffers it writes.
+    BackgroundWriter background;
     std::vector<OutputWriter> writers;
-    for (const std::string& name : result.outputs) writers.emplace_back(store.Open(name), store.Describe(name));
+    writers.reserve(result.outputs.size());
+    for (const std::string& name : result.outputs) {
+      writers.emplace_back(store.Open(name), store.Describe(name), background);
+    }
     std::string bytes;
     for (std::size_t k = 0; k < writers.size(); ++k) {
       bytes.clear();
@@ -45,6 +50,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, bool useR
       window.SetProgressValue(static_cast<float>(r));
     }
     for (OutputWriter& writer : writers) writer.Flush();
+    background.Wait();
     store.Commit();
   } catch (...) {
     store.Discard();

@@ -12,11 +12,79 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
   if (!out) throw ReplayError(file, "expected to write the output, found " + SystemErrorText(errno));
 }
 
-OutputWriter::OutputWriter(std::ostream& out, std::string file)
-    : out_(&out), file_(std::move(file)), buffer_(new char[kCapacity]) {}
+BackgroundWriter::BackgroundWriter() : thread_([this] { Loop(); }) {}
+
+BackgroundWriter::~BackgroundWriter() {
+  {
+    const std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  changed_.notify_all();
+  thread_.join();
+}
+
+void BackgroundWriter::Loop() {
+  std::unique_lock lock(mutex_);
+  for (;;) {
+    changed_.wait(lock, [this] { return stopping_ || !jobs_.empty(); });
+    if (jobs_.empty()) return;
+    Job job = std::move(jobs_.front());
+    jobs_.pop_front();
+    writing_ = true;
+    // After a failure the run is lost; later writes would only add to the damage.
+    const bool skip = error_ != nullptr;
+    lock.unlock();
+    std::exception_ptr error;
+    try {
+      if (!skip) job.write();
+    } catch (...) {
+      error = std::current_exception();
+    }
+    lock.lock();
+    if (error && !error_) error_ = error;
+    *job.busy = false;
+    writing_ = false;
+    changed_.notify_all();
+  }
+}
+
+void BackgroundWriter::Start(bool& busy, std::function<void()> write) {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [&busy] { return !busy; });
+  if (error_) std::rethrow_exception(error_);
+  busy = true;
+  jobs_.push_back({&busy, std::move(write)});
+  changed_.notify_all();
+}
+
+void BackgroundWriter::Wait() {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+  if (error_) std::rethrow_exception(error_);
+}
+
+void BackgroundWriter::Finish() noexcept {
+  std::unique_lock lock(mutex_);
+  changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+}
+
+OutputWriter::OutputWriter(std::ostream& out, std::string file, BackgroundWriter& background)
+    : out_(&out),
+      file_(std::move(file)),
+      background_(&background),
+      filling_(new char[kCapacity]),
+      spare_(new char[kCapacity]) {}
+
+OutputWriter::~OutputWriter() {
+  if (background_ != nullptr && filling_) background_->Finish();
+}
 
 void OutputWriter::Flush() {
-  WriteBytes(*out_, std::string_view(buffer_.get(), used_), file_);
+  if (used_ == 0) return;
+  const std::string_view full(filling_.get(), used_);
+  background_->Start(spareBusy_, [this, full] { WriteBytes(*out_, full, file_); });
+  // Start has waited for this output's write before, so the spare buffer is free.
+  std::swap(filling_, spare_);
   used_ = 0;
 }
 

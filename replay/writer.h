@@ -1,11 +1,17 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <cstring>
+#include <deque>
+#include <exception>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace vehisect {
 
@@ -24,24 +30,63 @@ inline void AppendField(std::string& out, std::string_view label, std::string_vi
 /// Writes `bytes` to `out`, raising ReplayError naming `file` when the stream fails.
 void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& file);
 
-/// Gathers the small writes of one output and hands them to its stream in large ones.
+/// A thread that writes full buffers while the run reads on, so that the disk's time and the
+/// parsing overlap. Writes are done in the order they are started.
+class BackgroundWriter {
+ public:
+  BackgroundWriter();
+  /// Lets the writes started finish, then stops the thread.
+  ~BackgroundWriter();
+  BackgroundWriter(const BackgroundWriter&) = delete;
+  BackgroundWriter& operator=(const BackgroundWriter&) = delete;
+
+  /// Queues `write` once `busy` is false, sets `busy` until `write` has run; raises the error of
+  /// an earlier write. `busy` is guarded by this writer.
+  void Start(bool& busy, std::function<void()> write);
+  /// Waits until every write started has run; raises the error of any of them.
+  void Wait();
+  /// Waits until every write started has run, ignoring errors; for unwinding.
+  void Finish() noexcept;
+
+ private:
+  struct Job {
+    bool* busy;
+    std::function<void()> write;
+  };
+  void Loop();
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<Job> jobs_;  // waiting to be written
+  bool writing_ = false;
+  bool stopping_ = false;
+  std::exception_ptr error_;
+  std::thread thread_;
+};
+
+/// Gathers the small writes of one output and hands them to its stream in large ones, on the
+/// background writer's thread.
 class OutputWriter {
  public:
-  /// Writes to `out`, naming `file` in errors.
-  OutputWriter(std::ostream& out, std::string file);
+  /// Writes to `out` through `background`, naming `file` in errors.
+  OutputWriter(std::ostream& out, std::string file, BackgroundWriter& background);
+  /// Waits until the background writer is done with this output's buffers.
+  ~OutputWriter();
+  OutputWriter(OutputWriter&&) = default;
 
-  /// Adds `bytes` to the output; raises ReplayError when the stream fails.
+  /// Adds `bytes` to the output; raises ReplayError when an earlier write has failed.
   void Write(std::string_view bytes) {
     if (bytes.size() > kCapacity - used_) Flush();
     if (bytes.size() >= kCapacity) {
+      background_->Wait();
       WriteBytes(*out_, bytes, file_);
     } else {
-      std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+      std::memcpy(filling_.get() + used_, bytes.data(), bytes.size());
       used_ += bytes.size();
     }
   }
 
-  /// Hands every byte written so far to the stream; raises ReplayError when it fails.
+  /// Starts writing every byte added so far; raises ReplayError when an earlier write failed.
   void Flush();
 
  private:
@@ -49,7 +94,10 @@ class OutputWriter {
   static constexpr std::size_t kCapacity = std::size_t{256} << 10;
   std::ostream* out_;
   std::string file_;
-  std::unique_ptr<char[]> buffer_;
+  BackgroundWriter* background_;
+  std::unique_ptr<char[]> filling_;  // taking new bytes
+  std::unique_ptr<char[]> spare_;    // being written, or free
+  bool spareBusy_ = false;           // guarded by the background writer
   std::size_t used_ = 0;
 };
 
