@@ -41,8 +41,11 @@ ReplayHeader ReadHeader(LineReader& reader) {
   const auto count = ParseWholeNumber(item, 1, kMaxVehicles);
   if (!count) reader.Fail("expected a vehicle count from 1 to 8, found " + Quoted(item));
   h.vehicleCount = static_cast<int>(*count);
-  if (h.vehicleCount == 1) return h;
+  if (h.vehicleCount > 1) ReadRestOfHeader(reader, h);
+  return h;
+}
 
+void ReadRestOfHeader(LineReader& reader, ReplayHeader& h) {
   for (int i = 1; i <= h.vehicleCount; ++i) {
     VehicleEntry entry;
     entry.vehicle = reader.Read("the vehicle line of vehicle " + std::to_string(i));
@@ -73,7 +76,6 @@ ReplayHeader ReadHeader(LineReader& reader) {
   for (std::int64_t j = 1; j <= *objects; ++j) {
     h.objects.emplace_back(reader.Read("object-location line " + std::to_string(j)));
   }
-  return h;
 }
 
 void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,

@@ -38,6 +38,10 @@ struct ReplayHeader {
 /// stops after the vehicle count, which is all a refusal needs.
 ReplayHeader ReadHeader(LineReader& reader);
 
+/// Reads the rest of the header after the vehicle count, as ReadHeader does for a replay of
+/// several vehicles; for reading a one-vehicle replay through to its records.
+void ReadRestOfHeader(LineReader& reader, ReplayHeader& header);
+
 /// Appends the header of the one-vehicle replay for vehicle `k` (0-based); its
 /// "demoRecordPtr" carries the input's pointer when `useRecordPtr`, else its record count.
 void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,

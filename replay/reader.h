@@ -61,6 +61,9 @@ class LineReader {
     line_ += lines;
   }
 
+  /// Whether every byte of the input has been read.
+  bool AtEnd() { return Ahead(1).empty(); }
+
   /// The 1-based number of the line last read.
   std::uint64_t line() const { return line_; }
 

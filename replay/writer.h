@@ -80,7 +80,7 @@ class OutputWriter {
     if (bytes.size() >= kCapacity) {
       background_->Wait();
       WriteBytes(*out_, bytes, file_);
-    } else {
+    } else if (!bytes.empty()) {  // an empty piece may have no data pointer at all
       std::memcpy(filling_.get() + used_, bytes.data(), bytes.size());
       used_ += bytes.size();
     }
