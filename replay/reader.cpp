@@ -11,9 +11,12 @@ namespace vehisect {
 namespace {
 
 // Reads of this size keep the cost per line at a memchr, and are small enough that the bytes
-// are still in the processor's cache when they are parsed. The buffer holds a longest line
-// plus a chunk.
+// are still in the processor's cache when they are parsed.
 constexpr std::size_t kChunk = std::size_t{256} << 10;
+// The buffer starts small, for small replays, and grows when a long line needs it, up to a
+// longest line plus a chunk.
+constexpr std::size_t kFirstSize = std::size_t{64} << 10;
+constexpr std::size_t kLargestSize = LineReader::kMaxLine + 2 + kChunk;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -30,18 +33,25 @@ std::string_view TrimTrailingSpaces(std::string_view s) {
 }  // namespace
 
 LineReader::LineReader(std::istream& in, std::string name)
-    : in_(in), name_(std::move(name)), buffer_(kMaxLine + 2 + kChunk) {}
+    : in_(in), name_(std::move(name)), buffer_(new char[kFirstSize]), size_(kFirstSize) {}
 
 void LineReader::Fail(const std::string& what) const { throw ReplayError(name_, line_, what); }
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  if (begin_ > 0 && buffer_.size() - end_ < kChunk) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  if (begin_ > 0 && size_ - end_ < kChunk) {
+    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
     end_ -= begin_;
     begin_ = 0;
   }
-  in_.read(buffer_.data() + end_, static_cast<std::streamsize>(std::min(kChunk, buffer_.size() - end_)));
+  if (size_ - end_ < kChunk && size_ < kLargestSize) {
+    const std::size_t size = std::min(std::max(size_ * 2, end_ + kChunk), kLargestSize);
+    std::unique_ptr<char[]> grown(new char[size]);
+    std::memcpy(grown.get(), buffer_.get(), end_);
+    buffer_ = std::move(grown);
+    size_ = size;
+  }
+  in_.read(buffer_.get() + end_, static_cast<std::streamsize>(std::min(kChunk, size_ - end_)));
   const auto got = static_cast<std::size_t>(in_.gcount());
   if (in_.bad()) throw ReplayError(name_, "expected to read the replay, found a read error");
   end_ += got;
@@ -51,7 +61,7 @@ bool LineReader::Fill() {
 
 std::string_view LineReader::ReadSlowly(std::string_view expected) {
   for (;;) {
-    const char* data = buffer_.data();
+    const char* data = buffer_.get();
     const std::size_t from = begin_ + scanned_;
     const void* cr = std::memchr(data + from, '\r', end_ - from);
     const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : end_;
@@ -76,7 +86,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
         Fail("expected " + std::string(expected) + ", found the end of the file");
       }
       // The last line of a file may lack its terminator.
-      const std::string_view text(data + begin_, end_ - begin_);
+      const std::string_view text(buffer_.get() + begin_, end_ - begin_);
       begin_ = end_;
       scanned_ = 0;
       ++line_;

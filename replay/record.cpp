@@ -54,6 +54,14 @@ bool IsPlainKindTime(std::string_view line) {
          time.front() != '\t' && time.back() != ' ';
 }
 
+// An item without the blanks around it, as reading it back would see it: leading spaces and
+// tabs, and trailing spaces, go; they may have stood inside the quotes.
+std::string_view ItemAsWritten(std::string_view item) {
+  const std::size_t first = item.find_first_not_of(" \t");
+  if (first == std::string_view::npos) return {};
+  return TrimSpaces(item.substr(first));
+}
+
 // Appends the kind and time as they stood, and tells whether the record is shared (kind 1).
 bool AppendKindTime(LineReader& reader, std::string_view line, std::string& out) {
   if (IsPlainKindTime(line)) {
@@ -64,12 +72,18 @@ bool AppendKindTime(LineReader& reader, std::string_view line, std::string& out)
   if (SplitItems(line, items.data(), items.size()) != items.size()) {
     reader.Fail("expected a record kind and time as two items, found " + Quoted(line));
   }
-  const std::string_view kind = TrimSpaces(items[0]);
+  const std::string_view kind = ItemAsWritten(items[0]);
   const std::optional<double> value = ParseNumber(kind);
   if (!value) reader.Fail("expected a record kind that is a number, found " + Quoted(kind));
   out.append(kind.data(), kind.size());
   out += ',';
-  AppendLine(out, TrimSpaces(items[1]));
+  const std::string_view time = ItemAsWritten(items[1]);
+  // A time that held a comma keeps its quotes, or the line would read back as three items.
+  if (time.find(',') != std::string_view::npos) {
+    out.append("\"").append(time).append("\"\r\n");
+  } else {
+    AppendLine(out, time);
+  }
   return *value == 1;
 }
 

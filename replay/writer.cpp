@@ -12,9 +12,10 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
   if (!out) throw ReplayError(file, "expected to write the output, found " + SystemErrorText(errno));
 }
 
-BackgroundWriter::BackgroundWriter() : thread_([this] { Loop(); }) {}
+BackgroundWriter::BackgroundWriter() = default;
 
 BackgroundWriter::~BackgroundWriter() {
+  if (!thread_.joinable()) return;
   {
     const std::lock_guard lock(mutex_);
     stopping_ = true;
@@ -49,6 +50,8 @@ void BackgroundWriter::Loop() {
 }
 
 void BackgroundWriter::Start(bool& busy, std::function<void()> write) {
+  // Started with the first write: a small replay is done before it would have been needed.
+  if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&busy] { return !busy; });
   if (error_) std::rethrow_exception(error_);
@@ -72,8 +75,7 @@ OutputWriter::OutputWriter(std::ostream& out, std::string file, BackgroundWriter
     : out_(&out),
       file_(std::move(file)),
       background_(&background),
-      filling_(new char[kCapacity]),
-      spare_(new char[kCapacity]) {}
+      filling_(new char[kCapacity]) {}
 
 OutputWriter::~OutputWriter() {
   if (background_ != nullptr && filling_) background_->Finish();
@@ -83,7 +85,9 @@ void OutputWriter::Flush() {
   if (used_ == 0) return;
   const std::string_view full(filling_.get(), used_);
   background_->Start(spareBusy_, [this, full] { WriteBytes(*out_, full, file_); });
-  // Start has waited for this output's write before, so the spare buffer is free.
+  // Start has waited for this output's write before, so the spare buffer is free. A small
+  // output never needs one.
+  if (!spare_) spare_.reset(new char[kCapacity]);
   std::swap(filling_, spare_);
   used_ = 0;
 }

@@ -34,6 +34,7 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
 /// parsing overlap. Writes are done in the order they are started.
 class BackgroundWriter {
  public:
+  /// A writer whose thread starts with the first write.
   BackgroundWriter();
   /// Lets the writes started finish, then stops the thread.
   ~BackgroundWriter();
@@ -96,7 +97,7 @@ class OutputWriter {
   std::string file_;
   BackgroundWriter* background_;
   std::unique_ptr<char[]> filling_;  // taking new bytes
-  std::unique_ptr<char[]> spare_;    // being written, or free
+  std::unique_ptr<char[]> spare_;    // being written, or free; made at the first flush
   bool spareBusy_ = false;           // guarded by the background writer
   std::size_t used_ = 0;
 };

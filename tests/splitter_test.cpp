@@ -148,11 +148,14 @@ TEST_F(SplitterTest, RoutesRecordsByKindAndVehicleNumber) {
 }
 
 TEST_F(SplitterTest, WritesKindAndTimeAsTheyStoodWithoutBlanksAndQuotes) {
-  replay.records = {Vehicle("a", "0", " 2 , 0.50"), Vehicle("b", "0", "\"2\",\" 1.50 \"")};
+  replay.records = {Vehicle("a", "0", " 2 , 0.50"), Vehicle("b", "0", "\"2\",\" \t1.50 \""),
+                    Vehicle("c", "0", "2,\"1,5\"")};
   Split();
   const std::string& ann = File("VH_CANYON_Ann.rpl");
   EXPECT_NE(ann.find("type,time\r\n2,0.50\r\nipos\r\na ipos"), std::string::npos);
   EXPECT_NE(ann.find("type,time\r\n2,1.50\r\nipos\r\nb ipos"), std::string::npos);
+  // Without its quotes this time would read back as two items.
+  EXPECT_NE(ann.find("type,time\r\n2,\"1,5\"\r\nipos\r\nc ipos"), std::string::npos);
 }
 
 TEST_F(SplitterTest, CopiesValueLinesByteForByte) {
