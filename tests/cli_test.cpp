@@ -3,30 +3,21 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
 
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
-
+#include "cli_runner.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 
 namespace vehisect {
 namespace {
 
+using testing::Outcome;
 using testing::ReplayBuilder;
+using testing::RunCli;
 using testing::Shared;
 using testing::TempFolder;
 using testing::Vehicle;
 using Names = std::set<std::string>;
-
-struct Outcome {
-  int status;
-  std::string out;
-  std::string err;
-};
 
 class CliTest : public ::testing::Test {
  protected:
@@ -35,29 +26,12 @@ class CliTest : public ::testing::Test {
 
   CliTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
-  // Runs the CLI in the test's folder with a shell command line of arguments.
-  Outcome Run(const std::string& args) {
-    const std::string command = "cd '" + folder.path().string() + "' && '" VEHISECT_CLI "' " +
-                                args + " >../" + Stem() + ".out 2>../" + Stem() + ".err";
-    const int raw = std::system(command.c_str());
-    Outcome outcome{WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw), Take(".out"), Take(".err")};
-    return outcome;
-  }
-
- private:
-  std::string Stem() const { return folder.path().filename().string(); }
-  std::string Take(const char* suffix) {
-    const auto file = folder.path().parent_path() / (Stem() + suffix);
-    std::ifstream in(file, std::ios::binary);
-    std::string text((std::istreambuf_iterator<char>(in)), {});
-    std::filesystem::remove(file);
-    return text;
-  }
+  Outcome Run(const std::vector<std::string>& args) { return RunCli(folder.path(), args); }
 };
 
 TEST_F(CliTest, SplitsEveryReplayAndListsTheFilesWritten) {
   folder.Write("race.rpl", replay.Build());
-  const Outcome outcome = Run("race.rpl");
+  const Outcome outcome = Run({"race.rpl"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out, "VH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\n");
   EXPECT_EQ(outcome.err, "");
@@ -70,7 +44,7 @@ TEST_F(CliTest, SplitsEveryReplayAndListsTheFilesWritten) {
 
 TEST_F(CliTest, WritesIntoTheOutputFolderWithTheRecordPointer) {
   folder.Write("race.rpl", replay.Build());
-  const Outcome outcome = Run("--use-record-ptr -q -o 'out dir' race.rpl");
+  const Outcome outcome = Run({"--use-record-ptr", "-q", "-o", "out dir", "race.rpl"});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "out dir/VH_CANYON_Ann.rpl\nout dir/VH_CANYON_Bo.rpl\n");
   EXPECT_NE(folder.Read("out dir/VH_CANYON_Ann.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
@@ -83,7 +57,7 @@ TEST_F(CliTest, GoesOnAfterAFailureAndReportsIt) {
   folder.Write("one.rpl", one.Build());
   folder.Write("bad.rpl", "demoLevel\r\n");
   folder.Write("race.rpl", replay.Build());
-  const Outcome outcome = Run("one.rpl bad.rpl missing.rpl race.rpl");
+  const Outcome outcome = Run({"one.rpl", "bad.rpl", "missing.rpl", "race.rpl"});
   EXPECT_EQ(outcome.status, 1);
   EXPECT_EQ(outcome.out, "VH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\n");
   EXPECT_EQ(outcome.err,
@@ -95,48 +69,23 @@ TEST_F(CliTest, GoesOnAfterAFailureAndReportsIt) {
 
 TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
   const std::string usage = "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-q] REPLAY...\n";
-  Outcome outcome = Run("");
+  Outcome outcome = Run({});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err, "vehisect-cli: no replay given\n" + usage);
-  outcome = Run("--frobnicate race.rpl");
+  outcome = Run({"--frobnicate", "race.rpl"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err, "vehisect-cli: unknown option --frobnicate\n" + usage);
-  outcome = Run("race.rpl -o");
+  outcome = Run({"race.rpl", "-o"});
   EXPECT_EQ(outcome.status, 2);
   EXPECT_EQ(outcome.err, "vehisect-cli: option -o needs a folder\n" + usage);
-  outcome = Run("--help");
+  outcome = Run({"--help"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out.rfind(usage, 0), 0u);
-  outcome = Run("--version");
+  outcome = Run({"--version"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out.rfind("vehisect-cli ", 0), 0u);
   EXPECT_TRUE(folder.Names().empty());
 }
-
-#ifndef _WIN32
-TEST_F(CliTest, EndsCleanlyWhenTheDiskIsFull) {
-  if (geteuid() != 0) GTEST_SKIP() << "mounting a small file system needs root";
-  const auto disk = folder.path() / "disk";
-  std::filesystem::create_directory(disk);
-  if (std::system(("mount -t tmpfs -o size=256k tmpfs '" + disk.string() + "'").c_str()) != 0) {
-    GTEST_SKIP() << "cannot mount a tmpfs here";
-  }
-  folder.Write("disk/VH_CANYON_Ann.rpl", "old");
-  replay.records.clear();
-  for (int i = 0; i < 2000; ++i) replay.records.push_back(Vehicle(std::to_string(i), std::to_string(i % 2)));
-  folder.Write("race.rpl", replay.Build());
-  const Outcome outcome = Run("-o disk race.rpl");
-  const Names left = TempFolder::NamesIn(disk);
-  const std::string old = folder.Read("disk/VH_CANYON_Ann.rpl");
-  std::system(("umount '" + disk.string() + "'").c_str());
-  EXPECT_EQ(outcome.status, 1);
-  EXPECT_EQ(outcome.out, "");
-  EXPECT_NE(outcome.err.find(": expected to write the output, found No space left on device\n"), std::string::npos)
-      << outcome.err;
-  EXPECT_EQ(left, Names{"VH_CANYON_Ann.rpl"});
-  EXPECT_EQ(old, "old");
-}
-#endif
 
 }  // namespace
 }  // namespace vehisect
