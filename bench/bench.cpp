@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "replay/error.h"
+#include "replay/header.h"
 #include "replay/names.h"
+#include "replay/reader.h"
+#include "replay/record.h"
 #include "replay/splitter.h"
 
 namespace fs = std::filesystem;
@@ -82,11 +85,70 @@ void Copy(const fs::path& replay, const fs::path& out, const std::vector<std::ui
   }
 }
 
+struct Counts {
+  std::uint64_t shared = 0;
+  std::uint64_t vehicle = 0;
+};
+
+// Reads a replay through to its end, of several vehicles or of one, and counts its records.
+Counts CountRecords(const fs::path& replay) {
+  std::ifstream in(replay, std::ios::binary);
+  vehisect::LineReader reader(in, vehisect::PathToUtf8(replay));
+  vehisect::ReplayHeader header = vehisect::ReadHeader(reader);
+  if (header.vehicleCount == 1) vehisect::ReadRestOfHeader(reader, header);
+  Counts counts;
+  vehisect::StateRecord record;
+  while (!reader.AtEnd()) {
+    vehisect::ReadRecord(reader, header.vehicleCount, record);
+    ++(record.shared ? counts.shared : counts.vehicle);
+  }
+  return counts;
+}
+
+// Splits a very large replay and checks the outputs add up to it.
+int Soak(const fs::path& replay, const fs::path& work) {
+  fs::remove_all(work);
+  fs::create_directories(work);
+  NullWindow window;
+  const double seconds = Seconds(work, [&] { vehisect::SplitReplay(replay, false, window, work); });
+  const double peak = PeakMiB();
+  const Counts input = CountRecords(replay);
+  Counts outputs;
+  bool sharedEverywhere = true, refused = true;
+  std::size_t files = 0;
+  for (const auto& entry : fs::directory_iterator(work)) {
+    const Counts counts = CountRecords(entry.path());
+    sharedEverywhere = sharedEverywhere && counts.shared == input.shared;
+    outputs.vehicle += counts.vehicle;
+    ++files;
+    refused = refused && vehisect::SplitReplay(entry.path(), false, window, work / "again").refused;
+  }
+  std::printf("input          %.1f MiB, %llu shared and %llu vehicle records\n", MiB(static_cast<double>(fs::file_size(replay))),
+              static_cast<unsigned long long>(input.shared), static_cast<unsigned long long>(input.vehicle));
+  std::printf("split          %.2f s, %.0f MiB/s of input, %zu outputs\n", seconds,
+              MiB(static_cast<double>(fs::file_size(replay))) / seconds, files);
+  std::printf("peak memory    %.1f MiB\n", peak);
+  std::printf("records        %s: every output has all %llu shared records, vehicle records add up to %llu\n",
+              sharedEverywhere && outputs.vehicle == input.vehicle ? "ok" : "WRONG",
+              static_cast<unsigned long long>(input.shared), static_cast<unsigned long long>(outputs.vehicle));
+  std::printf("re-split       %s\n", refused ? "ok: every output is refused as a one-vehicle replay" : "WRONG");
+  return sharedEverywhere && outputs.vehicle == input.vehicle && refused ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "--soak") {
+    try {
+      return Soak(argv[2], argv[3]);
+    } catch (const std::exception& e) {
+      std::cerr << "vehisect-bench: " << e.what() << "\n";
+      return 1;
+    }
+  }
   if (argc != 4) {
-    std::cerr << "usage: vehisect-bench SMALL.rpl LARGE.rpl WORK-FOLDER\n";
+    std::cerr << "usage: vehisect-bench SMALL.rpl LARGE.rpl WORK-FOLDER\n"
+                 "       vehisect-bench --soak HUGE.rpl WORK-FOLDER\n";
     return 2;
   }
   const fs::path small = argv[1], large = argv[2], work = argv[3];
