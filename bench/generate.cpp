@@ -12,7 +12,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "usage: vehisect-generate [--vehicles N] [--objects M] [--records R | --mib S] [--seed X] OUT";
+    "usage: vehisect-generate [--vehicles N] [--objects M] [--records R | --mib S] [--seed X]\n"
+    "                         [--drivers NAME,NAME...] OUT";
 
 // A small fixed generator: the output must not depend on the standard library's engines.
 class Random {
@@ -47,6 +48,7 @@ struct Settings {
   std::uint64_t records = 60;
   std::uint64_t mebibytes = 0;
   std::uint64_t seed = 1;
+  std::vector<std::string> drivers;  // the first drivers' names, as bytes
   std::string out;
 };
 
@@ -93,7 +95,7 @@ std::string Header(const Settings& s) {
   for (int i = 0; i < s.vehicles; ++i) {
     static const char* const kVehicles[] = {"buggy.trk", " rocket.trk", "truck.trk", "van.trk"};
     Line(out, kVehicles[i % 4]);
-    Line(out, kDrivers[i % 8]);
+    Line(out, static_cast<std::size_t>(i) < s.drivers.size() ? s.drivers[i] : kDrivers[i % 8]);
   }
   Field(out, "detailLevel", "2");
   Field(out, "demoRecordPtr", "4096");
@@ -116,6 +118,12 @@ bool Parse(int argc, char** argv, Settings& s) {
       s.records = std::strtoull(argv[++i], nullptr, 10);
     } else if (arg == "--mib" && hasValue) {
       s.mebibytes = std::strtoull(argv[++i], nullptr, 10);
+    } else if (arg == "--drivers" && hasValue) {
+      std::string names = argv[++i];
+      for (std::size_t comma; (comma = names.find(',')) != std::string::npos; names.erase(0, comma + 1)) {
+        s.drivers.push_back(names.substr(0, comma));
+      }
+      s.drivers.push_back(names);
     } else if (arg == "--seed" && hasValue) {
       s.seed = std::strtoull(argv[++i], nullptr, 10);
     } else if (s.out.empty() && !arg.empty() && arg[0] != '-') {

@@ -10,6 +10,9 @@
 
 #ifdef _WIN32
 #include <io.h>
+#define NOMINMAX
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #define VEHISECT_ISATTY(f) _isatty(_fileno(f))
 #else
 #include <unistd.h>
@@ -175,6 +178,8 @@ int Run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
+  // Paths are printed as UTF-8; a console shows them right only when told so.
+  SetConsoleOutputCP(CP_UTF8);
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(PathToUtf8(std::filesystem::path(argv[i])));
   return Run(args);
