@@ -10,7 +10,6 @@
 
 #ifdef _WIN32
 #include <io.h>
-#define NOMINMAX
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #define VEHISECT_ISATTY(f) _isatty(_fileno(f))
