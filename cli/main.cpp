@@ -36,16 +36,23 @@ extern "C" void OnSignal(int signal) { g_signal = signal; }
 // Thrown out of a run when a signal arrives, so that the run cleans up as on any failure.
 struct Interrupted {};
 
+void StopIfSignalled() {
+  if (g_signal != 0) throw Interrupted{};
+}
+
 // Stands in for the window: a progress bar on a terminal, nothing otherwise.
 class Console : public vehisect::WindowOps {
  public:
   Console(bool showProgress, std::string label) : show_(showProgress), label_(std::move(label)) {}
   ~Console() override { Clear(); }
 
-  void SetProgressMax(float maximum) override { maximum_ = maximum; }
+  void SetProgressMax(float maximum) override {
+    StopIfSignalled();
+    maximum_ = maximum;
+  }
 
   void SetProgressValue(float value) override {
-    if (g_signal != 0) throw Interrupted{};
+    StopIfSignalled();
     if (!show_) return;
     const auto now = std::chrono::steady_clock::now();
     if (value != 0 && value != maximum_ && now - drawn_ < std::chrono::milliseconds(100)) return;
@@ -159,6 +166,7 @@ int Run(const std::vector<std::string>& args) {
         std::cout << PathToUtf8(vehisect::OutputPath(folder, name)) << "\n";
       }
       std::cout.flush();
+      StopIfSignalled();
     } catch (const Interrupted&) {
       // The run has removed its temporary files; end the way the signal would have.
       const int signal = g_signal;

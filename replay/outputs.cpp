@@ -51,6 +51,14 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
                                "other than a file there");
     }
   }
+  // Checked now: a name refused only when the outputs are renamed into place would leave the
+  // outputs renamed before it.
+  constexpr std::size_t kMaxName = 255;  // bytes on Linux, UTF-16 units on Windows
+  const std::size_t length = output->final.filename().native().size();
+  if (length > kMaxName) {
+    throw ReplayError(shown, "expected an output name of at most 255 characters, found one of " +
+                                 std::to_string(length));
+  }
   output->temporary = TemporaryPath(folder_);
   errno = 0;
   output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);

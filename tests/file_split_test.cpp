@@ -94,6 +94,18 @@ TEST_F(FileSplitTest, RefusesANameTakenByAFolder) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
+TEST_F(FileSplitTest, RefusesANameTooLongForTheFileSystemBeforeWriting) {
+  const std::string longest = "VH_CANYON_" + std::string(241, 'x') + ".rpl";  // 255 characters
+  replay.vehicles[0].second = std::string(242, 'x');
+  const auto input = folder.Write("race.rpl", replay.Build());
+  EXPECT_EQ(ErrorOf(input), Shown("VH_CANYON_" + std::string(242, 'x') + ".rpl") +
+                                ": expected an output name of at most 255 characters, found one of 256");
+  EXPECT_EQ(folder.Names(), Names{"race.rpl"});
+  replay.vehicles[0].second = std::string(241, 'x');
+  Split(folder.Write("race.rpl", replay.Build()));
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", longest, "VH_CANYON_Bo.rpl"}));
+}
+
 TEST_F(FileSplitTest, NamesFilesInUnicodeFromWindows1252Drivers) {
   replay.vehicles = {{"a.trk", "Jos\xe9"}, {"b.trk", "\x80uro\x81"}};
   const auto input = folder.Write("race.rpl", replay.Build());
