@@ -21,15 +21,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-class NullWindow : public vehisect::WindowOps {
- public:
-  void SetProgressMax(float) override {}
-  void SetProgressValue(float) override {}
-  void SetCaption(const std::string&) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void CloseWindow() override {}
-};
-
 double MiB(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 // The peak resident memory of this process so far.
@@ -53,7 +44,7 @@ double Seconds(const fs::path& folder, F&& work) {
 }
 
 std::vector<std::uintmax_t> Split(const fs::path& replay, const fs::path& out) {
-  NullWindow window;
+  vehisect::NullWindow window;
   const vehisect::SplitResult result = vehisect::SplitReplay(replay, false, window, out);
   std::vector<std::uintmax_t> sizes;
   for (const std::string& name : result.outputs) sizes.push_back(fs::file_size(vehisect::OutputPath(out, name)));
@@ -109,7 +100,7 @@ Counts CountRecords(const fs::path& replay) {
 int Soak(const fs::path& replay, const fs::path& work) {
   fs::remove_all(work);
   fs::create_directories(work);
-  NullWindow window;
+  vehisect::NullWindow window;
   const double seconds = Seconds(work, [&] { vehisect::SplitReplay(replay, false, window, work); });
   const double peak = PeakMiB();
   const Counts input = CountRecords(replay);

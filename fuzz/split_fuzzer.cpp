@@ -26,15 +26,6 @@ using namespace vehisect;
     }                                                                           \
   } while (false)
 
-class NullWindow : public WindowOps {
- public:
-  void SetProgressMax(float) override {}
-  void SetProgressValue(float) override {}
-  void SetCaption(const std::string&) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void CloseWindow() override {}
-};
-
 struct Record {
   bool shared;
   std::size_t vehicle;

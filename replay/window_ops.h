@@ -21,4 +21,14 @@ class WindowOps {
   virtual void CloseWindow() = 0;
 };
 
+/// Window operations that show nothing, for runs without a window to report to.
+class NullWindow : public WindowOps {
+ public:
+  void SetProgressMax(float) override {}
+  void SetProgressValue(float) override {}
+  void SetCaption(const std::string&) override {}
+  void ShowMessage(const std::string&, const std::string&) override {}
+  void CloseWindow() override {}
+};
+
 }  // namespace vehisect
