@@ -38,7 +38,7 @@ std::string FileOutputStore::Describe(const std::string& name) const {
 std::ostream& FileOutputStore::Open(const std::string& name) {
   auto output = std::make_unique<Output>();
   output->final = OutputPath(folder_, name);
-  const std::string shown = PathToUtf8(output->final);
+  const std::string shown = Describe(name);
   std::error_code ec;
   const auto status = std::filesystem::status(output->final, ec);
   if (std::filesystem::exists(status)) {

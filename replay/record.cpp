@@ -151,9 +151,10 @@ class PlainScanner {
 // vehicle number. Such a record is written from the reader's buffer as it stands, but for its
 // number; anything else is left to the line-by-line path, which decides about errors.
 bool ReadPlainRecord(LineReader& reader, int vehicleCount, StateRecord& record) {
-  // Far more than a record of the game's; a longer one takes the other path.
+  // Far more than a record of the game's; a longer one takes the other path, which also
+  // holds lines to their longest.
   constexpr std::size_t kLookAhead = std::size_t{64} << 10;
-  const std::string_view in = reader.Ahead(kLookAhead);
+  const std::string_view in = reader.Ahead(kLookAhead).substr(0, kLookAhead);
   PlainScanner s(in);
   std::string_view kindTime, number;
   if (!(s.Label(kTypeTime) && s.Value(kindTime) && IsPlainKindTime(kindTime) && s.Label(kIpos) &&
