@@ -58,8 +58,8 @@ Form1::Form1(QWidget* parent)
   progressBar1_->setValue(0);
   progressBar1_->setTextVisible(false);
 
-  // The original's 124 x 80 pixel layout, grown with the platform's font so that no text is
-  // clipped, and fixed: the window cannot be resized.
+  // A small window: the button on top, the bar, the check box. Sized from the platform's font
+  // so that no text is clipped, and fixed: it cannot be resized.
   const int unit = fontMetrics().height();
   command1_->setMinimumSize(unit * 6, unit * 2);
   progressBar1_->setFixedHeight(unit * 2 / 3);
