@@ -53,9 +53,10 @@ class Console : public vehisect::WindowOps {
 
   void SetProgressValue(float value) override {
     StopIfSignalled();
-    if (!show_) return;
+    // The run resets the value to 0 when it is done; that is not worth a frame.
+    if (!show_ || value == 0) return;
     const auto now = std::chrono::steady_clock::now();
-    if (value != 0 && value != maximum_ && now - drawn_ < std::chrono::milliseconds(100)) return;
+    if (value != maximum_ && now - drawn_ < std::chrono::milliseconds(100)) return;
     drawn_ = now;
     constexpr int kWidth = 30;
     const int filled = maximum_ > 0 ? static_cast<int>(kWidth * (value / maximum_)) : kWidth;
