@@ -174,8 +174,8 @@ int Run(const std::vector<std::string>& args) {
       std::raise(signal);
       return 128 + signal;
     } catch (const std::exception& e) {
-      // A replay error names the file and line; anything else (memory, threads) is as rare
-      // as it is, and still must not end the program with an abort.
+      // A replay error names the file and line; anything else (memory, threads) is rare, but
+      // must not end the program with an abort either.
       std::cerr << "vehisect-cli: " << e.what() << "\n";
       status = 1;
     }
