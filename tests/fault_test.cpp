@@ -22,7 +22,6 @@ using testing::CliProcess;
 using testing::Outcome;
 using testing::ReplayBuilder;
 using testing::RunCli;
-using testing::Shared;
 using testing::TempFolder;
 using testing::Vehicle;
 using Names = std::set<std::string>;
