@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "replay/error.h"
+#include "replay/text.h"
 
 namespace vehisect {
 namespace {
@@ -119,9 +120,8 @@ std::size_t SplitItems(std::string_view line, std::string_view* items, std::size
 }
 
 std::optional<double> ParseNumber(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
-  if (first == std::string_view::npos) return std::nullopt;
-  text = text.substr(first, text.find_last_not_of(' ') - first + 1);
+  text = TrimSpaces(text);
+  if (text.empty()) return std::nullopt;
   // Validate the grammar here: from_chars alone would accept "inf", "nan" and hex digits.
   std::size_t i = 0;
   if (text[i] == '+' || text[i] == '-') ++i;
