@@ -2,17 +2,22 @@
 
 #include "replay/error.h"
 #include "replay/text.h"
-#include "replay/writer.h"
 
 namespace vehisect {
 namespace {
 
-// The largest record count that a double, and so the progress arithmetic, holds exactly.
-constexpr std::int64_t kMaxRecords = std::int64_t{1} << 53;
+// Every line of the header is read through here, so that its size stays bounded.
+std::string_view ReadHeaderLine(LineReader& reader, const std::string& expected) {
+  const std::string_view line = reader.Read(expected);
+  if (reader.offset() > kMaxHeaderBytes) {
+    reader.Fail("expected at most 4 MiB before the first record, found more by this line");
+  }
+  return line;
+}
 
 std::string ReadValue(LineReader& reader, const char* label) {
-  reader.Read(std::string("the \"") + label + "\" label line");
-  return std::string(reader.Read(std::string("the \"") + label + "\" value line"));
+  ReadHeaderLine(reader, std::string("the \"") + label + "\" label line");
+  return std::string(ReadHeaderLine(reader, std::string("the \"") + label + "\" value line"));
 }
 
 // ReplaceText knows no file; tie its overflow to the line the text came from.
@@ -48,9 +53,9 @@ ReplayHeader ReadHeader(LineReader& reader) {
 void ReadRestOfHeader(LineReader& reader, ReplayHeader& h) {
   for (int i = 1; i <= h.vehicleCount; ++i) {
     VehicleEntry entry;
-    entry.vehicle = reader.Read("the vehicle line of vehicle " + std::to_string(i));
+    entry.vehicle = ReadHeaderLine(reader, "the vehicle line of vehicle " + std::to_string(i));
     const std::uint64_t vehicleLine = reader.line();
-    entry.driver = reader.Read("the driver line of vehicle " + std::to_string(i));
+    entry.driver = ReadHeaderLine(reader, "the driver line of vehicle " + std::to_string(i));
     // Several computer drivers share these names; the position tells them apart.
     if (entry.driver == "Computer") {
       entry.driver =
@@ -65,7 +70,10 @@ void ReadRestOfHeader(LineReader& reader, ReplayHeader& h) {
   h.recordPtr = ReadValue(reader, "demoRecordPtr");
   h.recordCount = ReadValue(reader, "demoRecordCount");
   const auto records = ParseWholeNumber(h.recordCount, 0, kMaxRecords);
-  if (!records) reader.Fail("expected a record count of 0 or more, found " + Quoted(h.recordCount));
+  if (!records) {
+    reader.Fail("expected a record count from 0 to " + std::to_string(kMaxRecords) + ", found " +
+                Quoted(h.recordCount));
+  }
   h.records = static_cast<std::uint64_t>(*records);
 
   h.objectCount = ReadValue(reader, "Original object locations");
@@ -74,23 +82,25 @@ void ReadRestOfHeader(LineReader& reader, ReplayHeader& h) {
     reader.Fail("expected an object-location count from 0 to 541, found " + Quoted(h.objectCount));
   }
   for (std::int64_t j = 1; j <= *objects; ++j) {
-    h.objects.emplace_back(reader.Read("object-location line " + std::to_string(j)));
+    h.objects.emplace_back(ReadHeaderLine(reader, "object-location line " + std::to_string(j)));
   }
 }
 
-void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,
-                        bool useRecordPtr) {
+std::vector<std::string_view> OutputHeaderLines(const ReplayHeader& header, std::size_t k,
+                                                bool useRecordPtr) {
   const VehicleEntry& entry = header.vehicles.at(k);
-  AppendField(out, "demoLevel", header.level);
-  AppendField(out, "weather", header.weather);
-  AppendField(out, "vehicleCount", "1");
-  AppendLine(out, entry.vehicle);
-  AppendLine(out, entry.driver);
-  AppendField(out, "detailLevel", header.detailLevel);
-  AppendField(out, "demoRecordPtr", useRecordPtr ? header.recordPtr : header.recordCount);
-  AppendField(out, "demoRecordCount", header.recordCount);
-  AppendField(out, "Original object locations", header.objectCount);
-  for (const std::string& object : header.objects) AppendLine(out, object);
+  std::vector<std::string_view> lines = {
+      "demoLevel", header.level,
+      "weather", header.weather,
+      "vehicleCount", "1",
+      entry.vehicle, entry.driver,
+      "detailLevel", header.detailLevel,
+      "demoRecordPtr", useRecordPtr ? header.recordPtr : header.recordCount,
+      "demoRecordCount", header.recordCount,
+      "Original object locations", header.objectCount,
+  };
+  lines.insert(lines.end(), header.objects.begin(), header.objects.end());
+  return lines;
 }
 
 }  // namespace vehisect

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "replay/reader.h"
@@ -12,6 +13,11 @@ namespace vehisect {
 /// The most vehicles and object-location lines a replay may hold.
 constexpr int kMaxVehicles = 8;
 constexpr int kMaxObjects = 541;
+/// The most bytes a replay may hold before its first record; a corrupt header must not make a
+/// run take all memory.
+constexpr std::uint64_t kMaxHeaderBytes = std::uint64_t{4} << 20;
+/// The largest record count: the largest count that the progress arithmetic holds exactly.
+constexpr std::int64_t kMaxRecords = std::int64_t{1} << 53;
 
 /// One vehicle of the vehicle list.
 struct VehicleEntry {
@@ -42,9 +48,10 @@ ReplayHeader ReadHeader(LineReader& reader);
 /// several vehicles; for reading a one-vehicle replay through to its records.
 void ReadRestOfHeader(LineReader& reader, ReplayHeader& header);
 
-/// Appends the header of the one-vehicle replay for vehicle `k` (0-based); its
-/// "demoRecordPtr" carries the input's pointer when `useRecordPtr`, else its record count.
-void AppendOutputHeader(std::string& out, const ReplayHeader& header, std::size_t k,
-                        bool useRecordPtr);
+/// The lines, without terminators, of the header of the one-vehicle replay for vehicle `k`
+/// (0-based), as views into `header`; its "demoRecordPtr" carries the input's pointer when
+/// `useRecordPtr`, else its record count.
+std::vector<std::string_view> OutputHeaderLines(const ReplayHeader& header, std::size_t k,
+                                                bool useRecordPtr);
 
 }  // namespace vehisect

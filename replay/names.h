@@ -13,11 +13,26 @@ namespace vehisect {
 /// codes 0 to 31) replaced by '_'.
 std::string SafeFileName(std::string_view text);
 
+/// `name` (Windows-1252 bytes) with every letter in its simple case folding, so that names a
+/// case-blind file system takes for one compare equal.
+std::string FoldCase(std::string_view name);
+
 /// The output file names of the vehicles of `header`, in Windows-1252 like the replay:
-/// "VH_" + level name + "_" + driver + ".rpl", made safe, and made unique ignoring ASCII case
+/// "VH_" + level name + "_" + driver + ".rpl", made safe, and made unique ignoring case
 /// by appending the vehicle's position to a repeated driver part. Raises ReplayError naming
 /// `file` when a name is still taken after that.
 std::vector<std::string> OutputNames(const ReplayHeader& header, const std::string& file);
+
+/// The 0-based positions of the vehicles of `header` that `which` names, in vehicle order:
+/// each entry a position from 1 or a driver as its output shows it (UTF-8, ignoring the case
+/// of A to Z); every vehicle when `which` is empty. Raises ReplayError naming `file` and its
+/// vehicles for an entry that names none.
+std::vector<std::size_t> SelectVehicles(const ReplayHeader& header,
+                                        const std::vector<std::string>& which,
+                                        const std::string& file);
+
+/// The Windows-1252 text of a replay as UTF-8.
+std::string Utf8FromCp1252(std::string_view text);
 
 /// The path of the file called `name` (Windows-1252 bytes) in `folder`.
 std::filesystem::path OutputPath(const std::filesystem::path& folder, std::string_view name);

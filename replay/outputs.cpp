@@ -1,7 +1,14 @@
 #include "replay/outputs.h"
 
 #include <cerrno>
+#include <chrono>
 #include <random>
+#include <thread>
+
+#ifdef _WIN32
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#endif
 
 #include "replay/error.h"
 #include "replay/names.h"
@@ -18,7 +25,40 @@ std::filesystem::path TemporaryPath(const std::filesystem::path& folder) {
   }
 }
 
+// Whether a rename failed because another program has the file open: on Windows a file
+// open without delete sharing cannot be renamed.
+bool HeldOpen(const std::error_code& ec) {
+#ifdef _WIN32
+  return ec.category() == std::system_category() &&
+         (ec.value() == ERROR_SHARING_VIOLATION || ec.value() == ERROR_ACCESS_DENIED);
+#else
+  (void)ec;
+  return false;
+#endif
+}
+
+std::string RenameFailure(const std::error_code& ec) {
+  return HeldOpen(ec) ? "it open in another program; close it and try again" : ec.message();
+}
+
 }  // namespace
+
+std::error_code RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef _WIN32
+  // Virus scanners and indexers open new files for a moment; a careful tool waits for them.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  for (;;) {
+    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+    const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
+    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+#else
+  std::error_code ec;
+  std::filesystem::rename(from, to, ec);
+  return ec;
+#endif
+}
 
 struct FileOutputStore::Output {
   std::filesystem::path final;
@@ -26,8 +66,16 @@ struct FileOutputStore::Output {
   std::ofstream stream;
 };
 
-FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input)
-    : folder_(std::move(folder)), input_(std::move(input)) {}
+// An output on its way into place: the older file of its name, if any, moved aside first.
+struct FileOutputStore::Placed {
+  std::filesystem::path final;
+  std::filesystem::path aside;  // empty when no file had the output's name
+  bool in = false;              // the output has been moved to `final`
+};
+
+FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input,
+                                 FileMover move)
+    : folder_(std::move(folder)), input_(std::move(input)), move_(std::move(move)) {}
 
 FileOutputStore::~FileOutputStore() { Discard(); }
 
@@ -78,15 +126,62 @@ void FileOutputStore::Commit() {
                         "expected to write the output, found " + SystemErrorText(errno));
     }
   }
-  while (!outputs_.empty()) {
-    const Output& output = *outputs_.front();
+  std::vector<Placed> placed;
+  try {
+    for (const auto& output : outputs_) Place(*output, placed);
+  } catch (const ReplayError& e) {
+    std::string unrestored;
+    PutBack(placed, unrestored);
+    Discard();
+    if (unrestored.empty()) throw;
+    throw ReplayError(std::string(e.what()) + "; then could not put back " + unrestored);
+  }
+  outputs_.clear();
+  for (const Placed& p : placed) {
     std::error_code ec;
-    std::filesystem::rename(output.temporary, output.final, ec);
-    if (ec) {
-      throw ReplayError(PathToUtf8(output.final),
-                        "expected to put the output in place, found " + ec.message());
+    if (!p.aside.empty() && !std::filesystem::remove(p.aside, ec)) {
+      warnings_.push_back(PathToUtf8(p.aside) + ": expected to remove the older output " +
+                          PathToUtf8(p.final.filename()) + " it replaced, found " +
+                          (ec ? ec.message() : "it gone"));
     }
-    outputs_.erase(outputs_.begin());
+  }
+}
+
+void FileOutputStore::Place(const Output& output, std::vector<Placed>& placed) {
+  const std::string shown = PathToUtf8(output.final);
+  Placed p{output.final, {}, false};
+  std::error_code ec;
+  if (std::filesystem::exists(output.final, ec)) {
+    // A file system may fold names in a way the unique-name rule did not foresee; then this
+    // name is an earlier output of this run, which must not be moved aside as an older file.
+    for (const Placed& earlier : placed) {
+      if (std::filesystem::equivalent(output.final, earlier.final, ec)) {
+        throw ReplayError(shown, "expected a file of its own for the output, found that this "
+                                 "file system takes it for " + PathToUtf8(earlier.final.filename()));
+      }
+    }
+    p.aside = TemporaryPath(folder_);
+    if (const std::error_code moved = move_(output.final, p.aside)) {
+      throw ReplayError(shown, "expected to replace the output, found " + RenameFailure(moved));
+    }
+  }
+  placed.push_back(p);
+  if (const std::error_code moved = move_(output.temporary, output.final)) {
+    throw ReplayError(shown, "expected to put the output in place, found " + RenameFailure(moved));
+  }
+  placed.back().in = true;
+}
+
+void FileOutputStore::PutBack(std::vector<Placed>& placed, std::string& unrestored) noexcept {
+  for (auto p = placed.rbegin(); p != placed.rend(); ++p) {
+    std::error_code ec;
+    if (p->in) std::filesystem::remove(p->final, ec);
+    if (ec) {
+      unrestored += (unrestored.empty() ? "" : ", ") + PathToUtf8(p->final) + " (new)";
+    } else if (!p->aside.empty() && move_(p->aside, p->final)) {
+      unrestored += (unrestored.empty() ? "" : ", ") + PathToUtf8(p->final) + " (kept as " +
+                    PathToUtf8(p->aside.filename()) + ")";
+    }
   }
 }
 

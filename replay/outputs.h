@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <memory>
 #include <sstream>
@@ -23,14 +24,29 @@ class OutputStore {
   virtual void Commit() = 0;
   /// Drops every output not yet committed; never fails.
   virtual void Discard() noexcept = 0;
+  /// What went wrong after the outputs were in place, which the run does not fail for.
+  const std::vector<std::string>& warnings() const { return warnings_; }
+
+ protected:
+  std::vector<std::string> warnings_;
 };
 
+/// Renames the file `from` to `to`, which must not exist; returns the error, or none.
+using FileMover = std::function<std::error_code(const std::filesystem::path& from,
+                                                const std::filesystem::path& to)>;
+
+/// The system's rename; on Windows retried for about a second while another program, a virus
+/// scanner or an indexer, holds the file open.
+std::error_code RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
 /// Outputs as files in a folder, written to temporary files there and renamed into place on
-/// Commit, so that a failed run leaves every existing file as it was.
+/// Commit: all of them, or, when any rename fails, none, with every existing file as it was.
 class FileOutputStore : public OutputStore {
  public:
-  /// Writes into `folder`, refusing any name that would replace the file `input`.
-  FileOutputStore(std::filesystem::path folder, std::filesystem::path input);
+  /// Writes into `folder`, refusing any name that would replace the file `input`; renames
+  /// with `move`, which tests replace to make renames fail.
+  FileOutputStore(std::filesystem::path folder, std::filesystem::path input,
+                  FileMover move = RenameFile);
   ~FileOutputStore() override;
   std::ostream& Open(const std::string& name) override;
   std::string Describe(const std::string& name) const override;
@@ -39,8 +55,12 @@ class FileOutputStore : public OutputStore {
 
  private:
   struct Output;
+  struct Placed;
+  void Place(const Output& output, std::vector<Placed>& placed);
+  void PutBack(std::vector<Placed>& placed, std::string& unrestored) noexcept;
   std::filesystem::path folder_;
   std::filesystem::path input_;
+  FileMover move_;
   std::vector<std::unique_ptr<Output>> outputs_;
 };
 

@@ -42,6 +42,7 @@ bool LineReader::Fill() {
   if (eof_) return false;
   if (begin_ > 0 && size_ - end_ < kChunk) {
     std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+    dropped_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }

@@ -64,6 +64,9 @@ class LineReader {
   /// Whether every byte of the input has been read.
   bool AtEnd() { return Ahead(1).empty(); }
 
+  /// The number of bytes consumed so far: the offset of the next line in the input.
+  std::uint64_t offset() const { return dropped_ + begin_; }
+
   /// The 1-based number of the line last read.
   std::uint64_t line() const { return line_; }
 
@@ -85,6 +88,7 @@ class LineReader {
   std::size_t begin_ = 0;    // first byte of the next line
   std::size_t scanned_ = 0;  // bytes from begin_ known to hold no CR, kept across a Fill
   std::size_t end_ = 0;      // end of the bytes read so far
+  std::uint64_t dropped_ = 0;  // bytes consumed and moved out of the buffer
   bool eof_ = false;
   std::uint64_t line_ = 0;
 };

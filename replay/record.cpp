@@ -184,8 +184,8 @@ bool ReadPlainRecord(LineReader& reader, int vehicleCount, StateRecord& record) 
 
 }  // namespace
 
-void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record) {
-  if (ReadPlainRecord(reader, vehicleCount, record)) return;
+void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool plain) {
+  if (plain && ReadPlainRecord(reader, vehicleCount, record)) return;
   const Texts& texts = RecordTexts();
   std::string& lines = record.storage;
   if (!reader.Skip(kTypeTime)) reader.Read("the \"type,time\" label line");

@@ -21,7 +21,8 @@ struct StateRecord {
 };
 
 /// Reads the next record into `record`, reusing its storage; raises ReplayError on a missing
-/// line, a malformed kind, or a vehicle number outside 0 to `vehicleCount` - 1.
-void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record);
+/// line, a malformed kind, or a vehicle number outside 0 to `vehicleCount` - 1. `plain` takes
+/// the fast path for a record as the game writes it; both paths give the same record.
+void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool plain = true);
 
 }  // namespace vehisect

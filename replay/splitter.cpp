@@ -1,6 +1,7 @@
 #include "replay/splitter.h"
 
 #include <cerrno>
+#include <deque>
 #include <fstream>
 
 #include "replay/error.h"
@@ -13,26 +14,32 @@
 namespace vehisect {
 namespace {
 
-SplitResult Split(std::istream& replay, const std::string& replayName, bool useRecordPtr,
-                  WindowOps& window, OutputStore& store) {
+// Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
+SplitResult Split(std::istream& replay, const std::string& replayName, const SplitOptions& options,
+                  WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
   LineReader reader(replay, replayName);
   const ReplayHeader header = ReadHeader(reader);
-  if (header.vehicleCount == 1) return {true, {}};
+  if (header.vehicleCount == 1) return {true, {}, {}};
 
-  SplitResult result{false, OutputNames(header, replayName)};
+  const std::vector<std::string> names = OutputNames(header, replayName);
+  const std::vector<std::size_t> chosen = SelectVehicles(header, options.vehicles, replayName);
+  SplitResult result;
+  for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
+  if (options.batch != nullptr) options.batch->Check(replayName, folder, result.outputs);
   try {
     // Declared first, so that it outlives the writers whose buffers it writes.
     BackgroundWriter background;
-    std::vector<OutputWriter> writers;
-    writers.reserve(result.outputs.size());
-    for (const std::string& name : result.outputs) {
-      writers.emplace_back(store.Open(name), store.Describe(name), background);
+    std::deque<OutputWriter> writers;
+    // The writer of each vehicle, or none for a vehicle not chosen.
+    std::vector<OutputWriter*> writerOf(names.size(), nullptr);
+    for (const std::size_t k : chosen) {
+      writerOf[k] = &writers.emplace_back(store.Open(names[k]), store.Describe(names[k]), background);
     }
-    std::string bytes;
-    for (std::size_t k = 0; k < writers.size(); ++k) {
-      bytes.clear();
-      AppendOutputHeader(bytes, header, k, useRecordPtr);
-      writers[k].Write(bytes);
+    for (const std::size_t k : chosen) {
+      for (const std::string_view line : OutputHeaderLines(header, k, options.useRecordPtr)) {
+        writerOf[k]->Write(line);
+        writerOf[k]->Write("\r\n");
+      }
     }
 
     window.SetProgressMax(static_cast<float>(header.records));
@@ -41,11 +48,11 @@ SplitResult Split(std::istream& replay, const std::string& replayName, bool useR
       for (const std::string_view piece : record.pieces) writer.Write(piece);
     };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
-      ReadRecord(reader, header.vehicleCount, record);
+      ReadRecord(reader, header.vehicleCount, record, options.plainRecords);
       if (record.shared) {
         for (OutputWriter& writer : writers) write(writer);
-      } else {
-        write(writers[record.vehicle]);
+      } else if (OutputWriter* writer = writerOf[record.vehicle]) {
+        write(*writer);
       }
       window.SetProgressValue(static_cast<float>(r));
     }
@@ -56,6 +63,8 @@ SplitResult Split(std::istream& replay, const std::string& replayName, bool useR
     store.Discard();
     throw;
   }
+  result.warnings = store.warnings();
+  if (options.batch != nullptr) options.batch->Add(replayName, folder, result.outputs);
   return result;
 }
 
@@ -87,24 +96,38 @@ std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& s
 
 }  // namespace
 
-SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
-                        WindowOps& window, OutputStore& outputs) {
-  const SplitResult result = Split(replay, replayName, useRecordPtr, window, outputs);
+SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
+                        const SplitOptions& options, WindowOps& window, OutputStore& outputs) {
+  const SplitResult result = Split(replay, replayName, options, window, outputs, {});
   ReportEnd(window, result);
   return result;
 }
 
-SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
+SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
+                        WindowOps& window, OutputStore& outputs) {
+  SplitOptions options;
+  options.useRecordPtr = useRecordPtr;
+  return SplitReplay(replay, replayName, options, window, outputs);
+}
+
+SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
                         WindowOps& window, const std::filesystem::path& outputFolder) {
   const std::string shown = PathToUtf8(replayPath);
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
     FileOutputStore outputs(outputFolder, replayPath);
-    result = Split(replay, shown, useRecordPtr, window, outputs);
+    result = Split(replay, shown, options, window, outputs, outputFolder);
   }  // every file is closed before the end is reported
   ReportEnd(window, result);
   return result;
+}
+
+SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
+                        WindowOps& window, const std::filesystem::path& outputFolder) {
+  SplitOptions options;
+  options.useRecordPtr = useRecordPtr;
+  return SplitReplay(replayPath, options, window, outputFolder);
 }
 
 }  // namespace vehisect

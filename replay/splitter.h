@@ -5,25 +5,43 @@
 #include <string>
 #include <vector>
 
+#include "replay/batch.h"
 #include "replay/outputs.h"
 #include "replay/window_ops.h"
 
 namespace vehisect {
 
+/// How a run splits, beyond the replay and where its outputs go.
+struct SplitOptions {
+  bool useRecordPtr = false;          ///< what the "Use demoRecordPtr" check box does
+  std::vector<std::string> vehicles;  ///< positions or drivers (UTF-8) to write; empty: all
+  Batch* batch = nullptr;             ///< the batch the run belongs to, if any
+  bool plainRecords = true;           ///< take the fast path for records as the game writes them
+};
+
 /// What a run did, beyond the window operations it called.
 struct SplitResult {
   bool refused = false;              ///< a one-vehicle replay: nothing to split, nothing written
   std::vector<std::string> outputs;  ///< the names of the outputs written, in vehicle order
+  std::vector<std::string> warnings;  ///< what went wrong once the outputs were in place
 };
 
 /// Splits the replay read from `replay` (named `replayName` in errors) into one replay per
 /// vehicle in `outputs`, reporting through `window`; raises ReplayError on any fault, and then
 /// no output is left in `outputs`.
+SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
+                        const SplitOptions& options, WindowOps& window, OutputStore& outputs);
+
+/// As above, with every vehicle and only the record-pointer option.
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
                         WindowOps& window, OutputStore& outputs);
 
 /// Splits the replay file `replayPath` into files in `outputFolder`; as above, and any file
 /// of the same name as an output stays as it was when the run fails.
+SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
+                        WindowOps& window, const std::filesystem::path& outputFolder);
+
+/// As above, with every vehicle and only the record-pointer option.
 SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
                         WindowOps& window, const std::filesystem::path& outputFolder);
 

@@ -21,12 +21,6 @@ inline void AppendLine(std::string& out, std::string_view line) {
   out.append("\r\n", 2);
 }
 
-/// Appends a labelled field: the label line, then the value line.
-inline void AppendField(std::string& out, std::string_view label, std::string_view value) {
-  AppendLine(out, label);
-  AppendLine(out, value);
-}
-
 /// Writes `bytes` to `out`, raising ReplayError naming `file` when the stream fails.
 void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& file);
 
@@ -73,7 +67,9 @@ class OutputWriter {
   OutputWriter(std::ostream& out, std::string file, BackgroundWriter& background);
   /// Waits until the background writer is done with this output's buffers.
   ~OutputWriter();
-  OutputWriter(OutputWriter&&) = default;
+  // Its queued writes hold `this`: it must stay where it was made.
+  OutputWriter(const OutputWriter&) = delete;
+  OutputWriter& operator=(const OutputWriter&) = delete;
 
   /// Adds `bytes` to the output; raises ReplayError when an earlier write has failed.
   void Write(std::string_view bytes) {

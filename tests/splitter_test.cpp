@@ -96,11 +96,16 @@ TEST_F(SplitterTest, NamesOutputsFromTheLevelAndTheDrivers) {
 
 TEST_F(SplitterTest, MakesNamesSafeAndUniqueIgnoringCase) {
   replay.level = "a:b\\c.sit";
-  replay.vehicles = {{"x.trk", "Ann"}, {"y.trk", "ANN"}, {"z.trk", "Jo/e?"}, {"w.trk", std::string("t\x01\xe9")}};
+  // Case is ignored for every letter Windows-1252 has: \xe9 and \xc9 are e and E acute, \x9a
+  // and \x8a s and S caron, \xff and \x9f y and Y diaeresis.
+  replay.vehicles = {{"x.trk", "Ann"},        {"y.trk", "ANN"},       {"z.trk", "Jo/e?"},
+                     {"w.trk", "t\x01\xe9"},   {"v.trk", "T_\xc9"},     {"u.trk", "\x9a\xff"},
+                     {"s.trk", "\x8a\x9f"},     {"r.trk", "\xd7\xf7"}};
   const SplitResult result = Split();
   EXPECT_EQ(result.outputs,
             (std::vector<std::string>{"VH_A_B_C_Ann.rpl", "VH_A_B_C_ANN2.rpl", "VH_A_B_C_Jo_e_.rpl",
-                                      "VH_A_B_C_t_\xe9.rpl"}));
+                                      "VH_A_B_C_t_\xe9.rpl", "VH_A_B_C_T_\xc9" "5.rpl", "VH_A_B_C_\x9a\xff.rpl",
+                                      "VH_A_B_C_\x8a\x9f" "7.rpl", "VH_A_B_C_\xd7\xf7.rpl"}));
   // Inside the replay the driver keeps its text.
   EXPECT_NE(File("VH_A_B_C_ANN2.rpl").find("\r\ny.trk\r\nANN\r\n"), std::string::npos);
   EXPECT_NE(File("VH_A_B_C_Jo_e_.rpl").find("\r\nz.trk\r\nJo/e?\r\n"), std::string::npos);
@@ -225,11 +230,17 @@ TEST_F(SplitterTest, RejectsBadCountsEachWithItsOwnMessage) {
   EXPECT_EQ(ErrorOf(), "race.rpl:6: expected one vehicle count, found \"2,1\"");
   replay.vehicleCount = "";
 
-  replay.recordCount = "-1";
-  EXPECT_EQ(ErrorOf(), "race.rpl:16: expected a record count of 0 or more, found \"-1\"");
-  replay.recordCount = "many";
-  EXPECT_EQ(ErrorOf(), "race.rpl:16: expected a record count of 0 or more, found \"many\"");
+  for (const char* bad : {"-1", "many", "100000000000000000000"}) {
+    replay.recordCount = bad;
+    EXPECT_EQ(ErrorOf(), "race.rpl:16: expected a record count from 0 to 9007199254740992, found \"" +
+                             std::string(bad) + "\"");
+  }
   replay.recordCount = "";
+
+  // Everything before the first record may hold 4 MiB: with the fields before them, four
+  // mebibyte lines are too many.
+  replay.objects.assign(8, std::string((std::size_t{1} << 20) - 2, 'o'));
+  EXPECT_EQ(ErrorOf(), "race.rpl:22: expected at most 4 MiB before the first record, found more by this line");
 
   replay.objectCount = "542";
   replay.objects.assign(542, "o");
@@ -237,6 +248,7 @@ TEST_F(SplitterTest, RejectsBadCountsEachWithItsOwnMessage) {
   replay.objectCount = "";
   replay.objects.assign(541, "o");
   EXPECT_EQ(ErrorOf(), "no error");
+
 }
 
 TEST_F(SplitterTest, RejectsBadRecordsAndLeavesNoOutput) {
