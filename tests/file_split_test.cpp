@@ -131,5 +131,71 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
   EXPECT_TRUE(window.calls.empty());
 }
 
+// The commit puts every output in place or none: with any one of its renames failing, every
+// older output keeps its bytes and no file of the run is left.
+TEST_F(FileSplitTest, ACommitThatFailsAtAnyRenameChangesNothing) {
+  replay.vehicles.push_back({"truck.trk", "Cy"});
+  replay.records.push_back(Vehicle("v2", "2"));
+  const std::string input = replay.Build();
+  const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
+  const auto failingAt = [](int k, int& calls) {
+    return [k, &calls](const std::filesystem::path& from, const std::filesystem::path& to) {
+      if (++calls == k) return std::make_error_code(std::errc::permission_denied);
+      return RenameFile(from, to);
+    };
+  };
+  // Older files are moved aside, new ones moved in: 2 + 3 renames, then the older ones removed.
+  constexpr int kRenames = 5;
+  for (int k = 1; k <= kRenames + 1; ++k) {
+    TempFolder out;
+    for (const std::string& name : before) out.Write(name, "old " + name);
+    int calls = 0;
+    std::istringstream in(input);
+    FileOutputStore store(out.path(), folder.path() / "race.rpl", failingAt(k, calls));
+    std::string error = "no error";
+    try {
+      SplitReplay(in, "race.rpl", false, window, store);
+    } catch (const ReplayError& e) {
+      error = e.what();
+    }
+    if (k > kRenames) {
+      EXPECT_EQ(error, "no error");
+      EXPECT_EQ(out.Names(), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+      EXPECT_NE(out.Read("VH_CANYON_Cy.rpl"), "old VH_CANYON_Cy.rpl");
+      continue;
+    }
+    // Renames 1 and 2 move Ann aside and in, 3 moves Bo in, 4 and 5 move Cy aside and in.
+    const char* failed = k <= 2 ? "VH_CANYON_Ann.rpl" : k == 3 ? "VH_CANYON_Bo.rpl" : "VH_CANYON_Cy.rpl";
+    const char* what = k == 1 || k == 4 ? "expected to replace the output" : "expected to put the output in place";
+    EXPECT_EQ(error, PathToUtf8(out.path() / failed) + ": " + what + ", found Permission denied") << k;
+    EXPECT_EQ(out.Names(), before) << k;
+    for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name) << k;
+  }
+}
+
+TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
+  const auto first = folder.Write("race1.rpl", replay.Build());
+  replay.records.push_back(Shared("s2"));
+  const auto second = folder.Write("race2.rpl", replay.Build());
+  Batch batch;
+  SplitOptions options;
+  options.batch = &batch;
+  const TempFolder out;
+  SplitReplay(first, options, window, out.path());
+  const std::string written = out.Read("VH_CANYON_Ann.rpl");
+  try {
+    SplitReplay(second, options, window, out.path() / "." / "");
+    ADD_FAILURE() << "the second replay replaced the first one's outputs";
+  } catch (const ReplayError& e) {
+    EXPECT_EQ(std::string(e.what()), PathToUtf8(second) + ": expected outputs of its own, found " +
+                                         PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") + " already written from " +
+                                         PathToUtf8(first) + " in this run; split it into another folder");
+  }
+  EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), written);
+  // Another folder is another set of names.
+  const TempFolder elsewhere;
+  EXPECT_EQ(SplitReplay(second, options, window, elsewhere.path()).outputs.size(), 2u);
+}
+
 }  // namespace
 }  // namespace vehisect
