@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,7 @@
 #define VEHISECT_ISATTY(f) isatty(fileno(f))
 #endif
 
+#include "replay/listing.h"
 #include "replay/names.h"
 #include "replay/splitter.h"
 
@@ -26,7 +29,8 @@ namespace {
 using vehisect::PathFromUtf8;
 using vehisect::PathToUtf8;
 
-constexpr const char* kUsage = "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-q] REPLAY...";
+constexpr const char* kUsage =
+    "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [-q] REPLAY...";
 
 volatile std::sig_atomic_t g_signal = 0;
 
@@ -81,61 +85,208 @@ class Console : public vehisect::WindowOps {
 };
 
 struct Options {
-  bool useRecordPtr = false;
+  vehisect::SplitOptions split;
   bool quiet = false;
+  bool list = false;
+  bool json = false;
   std::string outputFolder;
   std::vector<std::string> replays;
 };
 
-int UsageError(const std::string& problem) {
-  std::cerr << "vehisect-cli: " << problem << "\n" << kUsage << "\n";
-  return 2;
-}
+struct UsageError {
+  std::string problem;
+};
 
 void PrintHelp() {
-  std::cout << kUsage << "\n\n"
+  std::cout << kUsage << "\n"
+            << "       vehisect-cli --list [--json] REPLAY...\n\n"
             << "Splits each REPLAY (.rpl) of several vehicles into one replay per vehicle,\n"
             << "named VH_<level>_<driver>.rpl, and prints the path of each file written.\n\n"
-            << "  --use-record-ptr      give each output the input's demoRecordPtr value\n"
-            << "                        (by default it gets the record count)\n"
-            << "  -o, --output-dir DIR  write the outputs into DIR (default: current folder)\n"
-            << "  -q, --quiet           show no progress bar\n"
-            << "  --help                show this help\n"
-            << "  --version             show the version\n\n"
-            << "Exit status: 0 when every replay was split, 1 when any failed or was refused,\n"
-            << "2 for a usage error.\n";
+            << "  --use-record-ptr       give each output the input's demoRecordPtr value\n"
+            << "                         (by default it gets the record count)\n"
+            << "  -o, --output-dir DIR   write the outputs into DIR (default: current folder)\n"
+            << "  -v, --vehicle WHICH    write only this vehicle's output: a position (1 to 8,\n"
+            << "                         as --list shows) or a driver; may be repeated\n"
+            << "  -q, --quiet            show no progress bar\n"
+            << "  --list                 show what each replay holds and write nothing; also\n"
+            << "                         checks each replay as a split would\n"
+            << "  --json                 with --list: one JSON object per replay and line\n"
+            << "  -h, --help             show this help\n"
+            << "  --version              show the version\n\n"
+            << "Exit status: 0 when every replay was split (or listed), 1 when any failed or\n"
+            << "was refused, 2 for a usage error.\n";
 }
 
-int Run(const std::vector<std::string>& args) {
+// Reads the arguments as getopt does: short options combine ("-qo DIR") and take their value
+// attached or apart ("-oDIR", "-o DIR"); long ones take it after "=" or apart. Returns
+// nothing when the program has answered already (--help, --version).
+std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   Options options;
+  std::size_t i = 0;
+  const auto value = [&](const std::string& option, std::string attached, bool hasAttached) {
+    if (!hasAttached) {
+      if (++i == args.size()) throw UsageError{"option " + option + " needs a value"};
+      attached = args[i];
+    }
+    if (attached.empty()) throw UsageError{"option " + option + " needs a value, found an empty one"};
+    return attached;
+  };
   bool optionsEnded = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  for (; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       options.replays.push_back(arg);
     } else if (arg == "--") {
       optionsEnded = true;
-    } else if (arg == "--help") {
-      PrintHelp();
-      return 0;
-    } else if (arg == "--version") {
-      std::cout << "vehisect-cli " << VEHISECT_VERSION << "\n";
-      return 0;
-    } else if (arg == "--use-record-ptr") {
-      options.useRecordPtr = true;
-    } else if (arg == "-q" || arg == "--quiet") {
-      options.quiet = true;
-    } else if (arg == "-o" || arg == "--output-dir") {
-      if (++i == args.size()) return UsageError("option " + arg + " needs a folder");
-      options.outputFolder = args[i];
-    } else if (arg.rfind("--output-dir=", 0) == 0) {
-      options.outputFolder = arg.substr(13);
+    } else if (arg.rfind("--", 0) == 0) {
+      const std::size_t equals = arg.find('=');
+      const std::string name = arg.substr(0, equals);
+      const bool hasValue = equals != std::string::npos;
+      const std::string attached = hasValue ? arg.substr(equals + 1) : "";
+      const auto flag = [&](bool& target) {
+        if (hasValue) throw UsageError{"option " + name + " takes no value"};
+        target = true;
+      };
+      if (name == "--help") {
+        PrintHelp();
+        return std::nullopt;
+      } else if (name == "--version") {
+        std::cout << "vehisect-cli " << VEHISECT_VERSION << "\n";
+        return std::nullopt;
+      } else if (name == "--use-record-ptr") {
+        flag(options.split.useRecordPtr);
+      } else if (name == "--quiet") {
+        flag(options.quiet);
+      } else if (name == "--list") {
+        flag(options.list);
+      } else if (name == "--json") {
+        flag(options.json);
+      } else if (name == "--output-dir") {
+        options.outputFolder = value(name, attached, hasValue);
+      } else if (name == "--vehicle") {
+        options.split.vehicles.push_back(value(name, attached, hasValue));
+      } else {
+        throw UsageError{"unknown option " + name};
+      }
     } else {
-      return UsageError("unknown option " + arg);
+      for (std::size_t c = 1; c < arg.size(); ++c) {
+        const std::string option = std::string("-") + arg[c];
+        const std::string rest = arg.substr(c + 1);
+        if (arg[c] == 'h') {
+          PrintHelp();
+          return std::nullopt;
+        } else if (arg[c] == 'q') {
+          options.quiet = true;
+        } else if (arg[c] == 'o' || arg[c] == 'v') {
+          const std::string given = value(option, rest, !rest.empty());
+          (arg[c] == 'o' ? options.outputFolder : options.split.vehicles.emplace_back()) = given;
+          break;
+        } else {
+          throw UsageError{"unknown option " + option};
+        }
+      }
     }
   }
-  if (options.replays.empty()) return UsageError("no replay given");
+  if (options.replays.empty()) throw UsageError{"no replay given"};
+  if (options.json && !options.list) throw UsageError{"--json goes with --list"};
+  if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};
+  return options;
+}
 
+// The width of UTF-8 text in a terminal's columns, one per character.
+std::size_t Columns(const std::string& utf8) {
+  std::size_t columns = 0;
+  for (const char c : utf8) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return columns;
+}
+
+std::string Plural(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
+  using vehisect::Utf8FromCp1252;
+  std::cout << file << "\n"
+            << "  level " << Utf8FromCp1252(l.level) << ", weather " << Utf8FromCp1252(l.weather)
+            << ", detail level " << Utf8FromCp1252(l.detailLevel) << "\n"
+            << "  " << Plural(l.records, "record", "records") << " ("
+            << Plural(l.sharedRecords, "shared", "shared") << "), "
+            << Plural(static_cast<std::uint64_t>(l.objects), "object location", "object locations")
+            << "\n";
+  std::vector<std::vector<std::string>> rows = {{"#", "vehicle", "driver", "output", "records"}};
+  for (const vehisect::VehicleListing& v : l.vehicles) {
+    rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.vehicle), Utf8FromCp1252(v.driver),
+                    Utf8FromCp1252(v.output), std::to_string(v.records)});
+  }
+  std::vector<std::size_t> widths(rows[0].size(), 0);
+  for (const auto& row : rows) {
+    for (std::size_t c = 0; c < row.size(); ++c) widths[c] = std::max(widths[c], Columns(row[c]));
+  }
+  for (const auto& row : rows) {
+    std::string line = " ";
+    for (std::size_t c = 0; c < row.size(); ++c) {
+      line += " " + row[c];
+      if (c + 1 < row.size()) line += std::string(widths[c] - Columns(row[c]) + 1, ' ');
+    }
+    std::cout << line << "\n";
+  }
+  if (l.vehicles.size() == 1) std::cout << "  one vehicle: nothing to split\n";
+}
+
+nlohmann::json ListingJson(const std::string& file, const vehisect::ReplayListing& l) {
+  using vehisect::Utf8FromCp1252;
+  nlohmann::json vehicles = nlohmann::json::array();
+  for (const vehisect::VehicleListing& v : l.vehicles) {
+    vehicles.push_back({{"position", v.position},
+                        {"vehicle", Utf8FromCp1252(v.vehicle)},
+                        {"driver", Utf8FromCp1252(v.driver)},
+                        {"output", Utf8FromCp1252(v.output)},
+                        {"records", v.records}});
+  }
+  return {{"file", file},
+          {"level", Utf8FromCp1252(l.level)},
+          {"weather", Utf8FromCp1252(l.weather)},
+          {"detailLevel", Utf8FromCp1252(l.detailLevel)},
+          {"recordPtr", Utf8FromCp1252(l.recordPtr)},
+          {"records", l.records},
+          {"objects", l.objects},
+          {"sharedRecords", l.sharedRecords},
+          {"vehicles", vehicles}};
+}
+
+// Paths and messages are UTF-8; a path that is not would make the JSON library throw.
+std::string Dump(const nlohmann::json& json) {
+  return json.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+int List(const Options& options) {
+  int status = 0;
+  bool first = true;
+  for (const std::string& replay : options.replays) {
+    try {
+      const vehisect::ReplayListing listing = vehisect::ListReplay(PathFromUtf8(replay));
+      if (options.json) {
+        std::cout << Dump(ListingJson(replay, listing)) << "\n";
+      } else {
+        if (!first) std::cout << "\n";
+        PrintListing(replay, listing);
+      }
+      first = false;
+    } catch (const std::exception& e) {
+      status = 1;
+      if (options.json) {
+        std::cout << Dump({{"file", replay}, {"error", e.what()}}) << "\n";
+      } else {
+        std::cout.flush();
+        std::cerr << "vehisect-cli: " << e.what() << "\n";
+      }
+    }
+    std::cout.flush();
+  }
+  return status;
+}
+
+int Split(Options& options) {
   const std::filesystem::path folder = PathFromUtf8(options.outputFolder);
   if (!folder.empty()) {
     std::error_code ec;
@@ -150,13 +301,15 @@ int Run(const std::vector<std::string>& args) {
   std::signal(SIGINT, OnSignal);
   std::signal(SIGTERM, OnSignal);
   const bool progress = !options.quiet && VEHISECT_ISATTY(stderr);
+  vehisect::Batch batch;
+  options.split.batch = &batch;
   int status = 0;
   for (const std::string& replay : options.replays) {
     try {
       vehisect::SplitResult result;
       {
         Console console(progress, replay);
-        result = vehisect::SplitReplay(PathFromUtf8(replay), options.useRecordPtr, console, folder);
+        result = vehisect::SplitReplay(PathFromUtf8(replay), options.split, console, folder);
       }
       if (result.refused) {
         std::cerr << "vehisect-cli: " << replay << ": Only 1 Vehical, Nothing to Rip\n";
@@ -166,6 +319,9 @@ int Run(const std::vector<std::string>& args) {
         std::cout << PathToUtf8(vehisect::OutputPath(folder, name)) << "\n";
       }
       std::cout.flush();
+      for (const std::string& warning : result.warnings) {
+        std::cerr << "vehisect-cli: warning: " << warning << "\n";
+      }
       StopIfSignalled();
     } catch (const Interrupted&) {
       // The run has removed its temporary files; end the way the signal would have.
@@ -181,6 +337,18 @@ int Run(const std::vector<std::string>& args) {
     }
   }
   return status;
+}
+
+int Run(const std::vector<std::string>& args) {
+  std::optional<Options> options;
+  try {
+    options = ParseArguments(args);
+  } catch (const UsageError& e) {
+    std::cerr << "vehisect-cli: " << e.problem << "; see 'vehisect-cli --help'\n";
+    return 2;
+  }
+  if (!options) return 0;
+  return options->list ? List(*options) : Split(*options);
 }
 
 }  // namespace

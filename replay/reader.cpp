@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "replay/error.h"
 #include "replay/text.h"
@@ -158,5 +160,21 @@ std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t
   if (*value < static_cast<double>(min) || *value > static_cast<double>(max)) return std::nullopt;
   return static_cast<std::int64_t>(*value);
 }
+
+std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(path, ec);
+  if (!std::filesystem::exists(status)) throw ReplayError(shown, "expected a replay file, found nothing there");
+  if (std::filesystem::is_directory(status)) throw ReplayError(shown, "expected a replay file, found a folder");
+  // A pipe or device could block the window forever, or never end.
+  if (!std::filesystem::is_regular_file(status)) {
+    throw ReplayError(shown, "expected a replay file, found a special file");
+  }
+  errno = 0;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw ReplayError(shown, "expected to open the replay, found " + SystemErrorText(errno));
+  return in;
+}
+
 
 }  // namespace vehisect

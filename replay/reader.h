@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <istream>
 #include <memory>
 #include <optional>
@@ -106,5 +108,9 @@ std::optional<double> ParseNumber(std::string_view text);
 /// ("2.0" is 2), or nothing.
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min,
                                              std::int64_t max);
+
+/// Opens the replay file at `path` for reading, named `shown` in errors; raises ReplayError
+/// for a missing file, a folder, a pipe or device, or a file that cannot be read.
+std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown);
 
 }  // namespace vehisect

@@ -79,21 +79,6 @@ void ReportEnd(WindowOps& window, const SplitResult& result) {
   window.CloseWindow();
 }
 
-std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) throw ReplayError(shown, "expected a replay file, found nothing there");
-  if (std::filesystem::is_directory(status)) throw ReplayError(shown, "expected a replay file, found a folder");
-  // A pipe or device could block the window forever, or never end.
-  if (!std::filesystem::is_regular_file(status)) {
-    throw ReplayError(shown, "expected a replay file, found a special file");
-  }
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ReplayError(shown, "expected to open the replay, found " + SystemErrorText(errno));
-  return in;
-}
-
 }  // namespace
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,

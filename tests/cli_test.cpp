@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <nlohmann/json.hpp>
+#include <sstream>
 
 #include "cli_runner.h"
 #include "replay_builder.h"
@@ -68,23 +70,126 @@ TEST_F(CliTest, GoesOnAfterAFailureAndReportsIt) {
 }
 
 TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
-  const std::string usage = "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-q] REPLAY...\n";
-  Outcome outcome = Run({});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "vehisect-cli: no replay given\n" + usage);
-  outcome = Run({"--frobnicate", "race.rpl"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "vehisect-cli: unknown option --frobnicate\n" + usage);
-  outcome = Run({"race.rpl", "-o"});
-  EXPECT_EQ(outcome.status, 2);
-  EXPECT_EQ(outcome.err, "vehisect-cli: option -o needs a folder\n" + usage);
-  outcome = Run({"--help"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out.rfind(usage, 0), 0u);
-  outcome = Run({"--version"});
+  const std::string see = "; see 'vehisect-cli --help'\n";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
+      {{}, "no replay given"},
+      {{"--frobnicate", "race.rpl"}, "unknown option --frobnicate"},
+      {{"-qx", "race.rpl"}, "unknown option -x"},
+      {{"race.rpl", "-o"}, "option -o needs a value"},
+      {{"-o", "", "race.rpl"}, "option -o needs a value, found an empty one"},
+      {{"--output-dir=", "race.rpl"}, "option --output-dir needs a value, found an empty one"},
+      {{"--vehicle"}, "option --vehicle needs a value"},
+      {{"--quiet=yes", "race.rpl"}, "option --quiet takes no value"},
+      {{"--json", "race.rpl"}, "--json goes with --list"},
+      {{"--list", "-v", "1", "race.rpl"}, "--vehicle does not go with --list"},
+  };
+  for (const auto& [args, problem] : usage) {
+    const Outcome outcome = Run(args);
+    EXPECT_EQ(outcome.status, 2) << problem;
+    EXPECT_EQ(outcome.err, "vehisect-cli: " + problem + see);
+  }
+  for (const char* help : {"--help", "-h", "-qh"}) {
+    const Outcome outcome = Run({help});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out.rfind("usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [-q] REPLAY...\n", 0), 0u);
+    EXPECT_NE(outcome.out.find("  --list "), std::string::npos);
+  }
+  const Outcome outcome = Run({"--version"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.out.rfind("vehisect-cli ", 0), 0u);
   EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(CliTest, TakesOptionsInEveryFormGetoptDoes) {
+  folder.Write("race.rpl", replay.Build());
+  folder.Write("-race.rpl", replay.Build());
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"-qo", "a", "race.rpl"}, {"-oa", "race.rpl"}, {"-q", "-o", "a", "race.rpl"},
+           {"--output-dir=a", "race.rpl"}, {"--output-dir", "a", "--", "race.rpl"}}) {
+    const Outcome outcome = Run(args);
+    EXPECT_EQ(outcome.status, 0) << args[0] << outcome.err;
+    EXPECT_EQ(outcome.out, "a/VH_CANYON_Ann.rpl\na/VH_CANYON_Bo.rpl\n") << args[0];
+    std::filesystem::remove_all(folder.path() / "a");
+  }
+  // After "--" a replay may start with a dash.
+  EXPECT_EQ(Run({"-q", "-ob", "--", "-race.rpl"}).status, 0);
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+TEST_F(CliTest, ABatchThatWouldReplaceItsOwnOutputsFailsTheLaterReplay) {
+  folder.Write("race1.rpl", replay.Build());
+  replay.records.push_back(Shared("s2"));
+  folder.Write("race2.rpl", replay.Build());
+  const Outcome outcome = Run({"-o", "out", "race1.rpl", "race2.rpl"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "out/VH_CANYON_Ann.rpl\nout/VH_CANYON_Bo.rpl\n");
+  EXPECT_EQ(outcome.err, "vehisect-cli: race2.rpl: expected outputs of its own, found out/VH_CANYON_Ann.rpl "
+                         "already written from race1.rpl in this run; split it into another folder\n");
+  EXPECT_EQ(folder.Read("out/VH_CANYON_Ann.rpl").find("s2 ipos"), std::string::npos);
+}
+
+TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
+  replay.vehicles.push_back({"rocket.trk", "Computer"});
+  replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2"), Shared("s2")};
+  folder.Write("race.rpl", replay.Build());
+  ASSERT_EQ(Run({"-q", "-o", "all", "race.rpl"}).status, 0);
+  const Outcome outcome = Run({"-v", "rocket3", "--vehicle=1", "-o", "some", "race.rpl"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "some/VH_CANYON_Ann.rpl\nsome/VH_CANYON_ROCKET3.rpl\n");
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "some"), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_ROCKET3.rpl"}));
+  for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_ROCKET3.rpl"}) {
+    EXPECT_EQ(folder.Read(std::string("some/") + name), folder.Read(std::string("all/") + name)) << name;
+  }
+
+  const Outcome wrong = Run({"-v", "Zed", "-o", "none", "race.rpl"});
+  EXPECT_EQ(wrong.status, 1);
+  EXPECT_EQ(wrong.err, "vehisect-cli: race.rpl: expected a vehicle position from 1 to 3 or a driver, "
+                       "found \"Zed\"; its vehicles are 1 Ann, 2 Bo, 3 ROCKET3\n");
+  EXPECT_TRUE(TempFolder::NamesIn(folder.path() / "none").empty());
+}
+
+TEST_F(CliTest, ListsWhatEachReplayHolds) {
+  replay.vehicles = {{"buggy.trk", "Jos\xe9"}, {"rocket.trk", "Computer"}};
+  replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v0", "0"), Vehicle("v1", "1")};
+  folder.Write("race.rpl", replay.Build());
+  ReplayBuilder one;
+  one.vehicles.resize(1);
+  folder.Write("one.rpl", one.Build());
+  folder.Write("bad.rpl", "demoLevel\r\n");
+
+  Outcome outcome = Run({"--list", "race.rpl", "one.rpl"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out,
+            "race.rpl\n"
+            "  level CANYON.SIT, weather 0, detail level 2\n"
+            "  4 records (1 shared), 1 object location\n"
+            "  #  vehicle     driver   output                 records\n"
+            "  1  buggy.trk   Jos\u00e9     VH_CANYON_Jos\u00e9.rpl     2\n"
+            "  2  rocket.trk  ROCKET2  VH_CANYON_ROCKET2.rpl  1\n"
+            "\n"
+            "one.rpl\n"
+            "  level CANYON.SIT, weather 0, detail level 2\n"
+            "  0 records (0 shared), 1 object location\n"
+            "  #  vehicle    driver  output             records\n"
+            "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  0\n"
+            "  one vehicle: nothing to split\n");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "one.rpl", "bad.rpl"}));
+
+  outcome = Run({"--list", "--json", "race.rpl", "bad.rpl"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "");
+  std::istringstream lines(outcome.out);
+  std::string line;
+  std::getline(lines, line);
+  EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(R"({"file": "race.rpl", "level": "CANYON.SIT",
+      "weather": "0", "detailLevel": "2", "recordPtr": "777", "records": 4, "objects": 1, "sharedRecords": 1,
+      "vehicles": [{"position": 1, "vehicle": "buggy.trk", "driver": "Jos\u00e9", "output": "VH_CANYON_Jos\u00e9.rpl", "records": 2},
+                   {"position": 2, "vehicle": "rocket.trk", "driver": "ROCKET2", "output": "VH_CANYON_ROCKET2.rpl", "records": 1}]})"));
+  std::getline(lines, line);
+  EXPECT_EQ(nlohmann::json::parse(line),
+            nlohmann::json({{"file", "bad.rpl"},
+                            {"error", "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file"}}));
+  EXPECT_FALSE(std::getline(lines, line));
 }
 
 }  // namespace

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <istream>
+#include <string>
+#include <vector>
+
+namespace vehisect {
+
+/// One vehicle of a replay as a listing shows it. Texts are Windows-1252, like the replay.
+struct VehicleListing {
+  int position = 0;          ///< 1 to N, as the vehicle list holds it
+  std::string vehicle;       ///< the vehicle file line, as read
+  std::string driver;        ///< the driver as its output shows it
+  std::string output;        ///< the name of its output file
+  std::uint64_t records = 0;  ///< its own records, not counting the shared ones
+};
+
+/// What a replay holds, read through to its last record with the checks of a split.
+struct ReplayListing {
+  std::string level;  ///< the level line, space-trimmed and upper-cased
+  std::string weather;
+  std::string detailLevel;
+  std::string recordPtr;
+  std::uint64_t records = 0;        ///< R, the record count
+  int objects = 0;                  ///< M, the object-location count
+  std::uint64_t sharedRecords = 0;  ///< records of kind 1, which every output holds
+  std::vector<VehicleListing> vehicles;
+};
+
+/// Reads the replay from `replay` (named `replayName` in errors) through to its last record
+/// and lists it, writing nothing; raises ReplayError where a split would. A one-vehicle
+/// replay is listed too.
+ReplayListing ListReplay(std::istream& replay, const std::string& replayName);
+
+/// Lists the replay file `replayPath`, as above.
+ReplayListing ListReplay(const std::filesystem::path& replayPath);
+
+}  // namespace vehisect
