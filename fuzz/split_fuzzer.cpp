@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -80,26 +81,48 @@ void CheckOutput(const std::string& output, const std::vector<std::string>& expe
   CHECK(store.files().empty());
 }
 
+// Splits `replay` in memory; the outputs, or the error's message when the run fails.
+struct Run {
+  SplitResult result;
+  std::map<std::string, std::string> files;
+  std::string error;
+};
+
+Run SplitInMemory(const std::string& replay, bool useRecordPtr, bool plainRecords) {
+  NullWindow window;
+  MemoryOutputStore store;
+  SplitOptions options;
+  options.useRecordPtr = useRecordPtr;
+  options.plainRecords = plainRecords;
+  Run run;
+  try {
+    std::istringstream in(replay);
+    run.result = SplitReplay(in, "input", options, window, store);
+  } catch (const ReplayError& e) {
+    run.error = e.what();
+    CHECK(store.files().empty());
+  }
+  run.files = store.files();
+  return run;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string replay(reinterpret_cast<const char*>(data), size);
-  NullWindow window;
-  MemoryOutputStore store;
-  SplitResult result;
-  try {
-    std::istringstream in(replay);
-    result = SplitReplay(in, "input", size % 2 == 1, window, store);
-  } catch (const ReplayError&) {
-    CHECK(store.files().empty());
+  const Run run = SplitInMemory(replay, size % 2 == 1, true);
+  // The fast path for records as the game writes them and the line-by-line path must agree
+  // on every input: the same outputs, or the same error.
+  const Run slow = SplitInMemory(replay, size % 2 == 1, false);
+  CHECK(run.error == slow.error);
+  CHECK(run.files == slow.files);
+  if (!run.error.empty() || run.result.refused) {
+    CHECK(run.files.empty());
     return 0;
   }
-  if (result.refused) {
-    CHECK(store.files().empty());
-    return 0;
-  }
+  const SplitResult& result = run.result;
   CHECK(result.outputs.size() >= 2);
-  CHECK(store.files().size() == result.outputs.size());
+  CHECK(run.files.size() == result.outputs.size());
 
   // Every shared record goes to every output, every vehicle record to its vehicle's only.
   const std::vector<Record> records = RecordsOf(replay);
@@ -108,7 +131,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const Record& r : records) {
       if (r.shared || r.vehicle == k) expected.push_back(r.bytes);
     }
-    CheckOutput(store.files().at(result.outputs[k]), expected, records.size());
+    CheckOutput(run.files.at(result.outputs[k]), expected, records.size());
   }
   return 0;
 }

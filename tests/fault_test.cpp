@@ -149,5 +149,28 @@ TEST_F(FaultTest, AHundredMebibyteLineEndsTheRunInLittleMemory) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "long.rpl"}));
 }
 
+TEST_F(FaultTest, AHeaderOfFiveHundredMebibytesIsRefusedInLittleMemory) {
+  WriteRace(1);
+  const long small = RunCli(folder.path(), {"-o", "small", "race.rpl"}).peakKiB;
+  {
+    std::ofstream file(folder.path() / "objects.rpl", std::ios::binary);
+    file << "demoLevel\r\ncanyon.sit\r\nweather\r\n0\r\nvehicleCount\r\n2\r\na.trk\r\nAnn\r\nb.trk\r\nBo\r\n"
+            "detailLevel\r\n2\r\ndemoRecordPtr\r\n0\r\ndemoRecordCount\r\n0\r\n"
+            "Original object locations\r\n541\r\n";
+    const std::string line = std::string((std::size_t{1} << 20) - 2, 'o') + "\r\n";
+    for (int i = 0; i < 541; ++i) file << line;
+  }
+  const Outcome outcome = RunCli(folder.path(), {"objects.rpl"});
+  ExpectCleanFailure(outcome);
+  EXPECT_EQ(outcome.err, "vehisect-cli: objects.rpl:22: expected at most 4 MiB before the first record, "
+                         "found more by this line\n");
+  // The header allowed, and a line, beyond what a small run takes; the benchmark's bound.
+  EXPECT_LT(outcome.peakKiB, small + 8 * 1024);
+#ifndef __SANITIZE_ADDRESS__  // whose shadow memory counts too
+  EXPECT_LT(outcome.peakKiB, 16 * 1024);
+#endif
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "objects.rpl", "small"}));
+}
+
 }  // namespace
 }  // namespace vehisect
