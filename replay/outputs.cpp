@@ -60,6 +60,14 @@ std::error_code RenameFile(const std::filesystem::path& from, const std::filesys
 #endif
 }
 
+bool CanWriteIn(const std::filesystem::path& folder) {
+  const std::filesystem::path probe = TemporaryPath(folder);
+  const bool created = std::ofstream(probe, std::ios::binary).is_open();
+  std::error_code ec;
+  std::filesystem::remove(probe, ec);
+  return created;
+}
+
 struct FileOutputStore::Output {
   std::filesystem::path final;
   std::filesystem::path temporary;

@@ -39,6 +39,9 @@ using FileMover = std::function<std::error_code(const std::filesystem::path& fro
 /// scanner or an indexer, holds the file open.
 std::error_code RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+/// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
+bool CanWriteIn(const std::filesystem::path& folder);
+
 /// Outputs as files in a folder, written to temporary files there and renamed into place on
 /// Commit: all of them, or, when any rename fails, none, with every existing file as it was.
 class FileOutputStore : public OutputStore {

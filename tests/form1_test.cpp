@@ -5,7 +5,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QMessageBox>
+#include <QMimeData>
+#include <QTest>
+#include <QUrl>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -14,7 +19,9 @@
 #include "replay/names.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
+#include "window/flow.h"
 #include "window/form1.h"
+#include "window/tooltip.h"
 
 namespace {
 
@@ -28,11 +35,14 @@ struct Shown {
   QString title;
   QString text;
   QMessageBox::Icon icon;
+  QString informative = {};
+  QString details = {};
   bool operator==(const Shown&) const = default;
 };
 
 void PrintTo(const Shown& s, std::ostream* os) {
-  *os << s.title.toStdString() << ": " << s.text.toStdString() << " (icon " << s.icon << ")";
+  *os << s.title.toStdString() << ": " << s.text.toStdString() << " (icon " << s.icon << ") "
+      << s.informative.toStdString() << " / " << s.details.toStdString();
 }
 
 // Form1 as a test sees it during a run: the caption and bar at every progress step.
@@ -46,7 +56,13 @@ class WatchedForm : public Form1 {
     Form1::SetProgressValue(value);
     captions.push_back(Button()->text());
     largestValue = std::max(largestValue, Bar()->value());
-    if (duringRun && value == 1) duringRun();
+  }
+
+  // The run has read the header and starts on the records.
+  void SetProgressMax(float maximum) override {
+    Form1::SetProgressMax(maximum);
+    captions.push_back(Button()->text());
+    if (duringRun) std::exchange(duringRun, nullptr)();
   }
 
   QPushButton* Button() { return findChild<QPushButton*>("Command1"); }
@@ -55,7 +71,7 @@ class WatchedForm : public Form1 {
 };
 
 class Form1Test : public ::testing::Test {
- protected:
+ public:
   static void SetUpTestSuite() {
     static int argc = 1;
     static char name[] = "vehisect-tests";
@@ -63,6 +79,8 @@ class Form1Test : public ::testing::Test {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     if (QApplication::instance() == nullptr) new QApplication(argc, argv);
   }
+
+ protected:
 
   TempFolder folder;
   ReplayBuilder replay;
@@ -77,7 +95,7 @@ class Form1Test : public ::testing::Test {
     // Answers every message box with OK, as soon as it is up.
     QObject::connect(&answerer, &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        messages.push_back({box->windowTitle(), box->text(), box->icon()});
+        messages.push_back({box->windowTitle(), box->text(), box->icon(), box->informativeText(), box->detailedText()});
         box->button(QMessageBox::Ok)->click();
       }
     });
@@ -86,7 +104,7 @@ class Form1Test : public ::testing::Test {
   }
 
   // Presses "Open" with `chosen` as the dialog's answer.
-  void Open(std::optional<std::filesystem::path> chosen) {
+  void Open(std::vector<std::filesystem::path> chosen) {
     form.SetChooser([this, chosen](QWidget*, const QString&) {
       ++choices;
       return chosen;
@@ -98,7 +116,7 @@ class Form1Test : public ::testing::Test {
 
 TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
   const auto input = folder.Write("race.rpl", replay.Build());
-  Open(input);
+  Open({input});
   EXPECT_EQ(form.captions.front(), "Working...");
   EXPECT_EQ(form.Bar()->maximum(), 4);
   EXPECT_EQ(form.largestValue, 4);
@@ -114,14 +132,14 @@ TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
 TEST_F(Form1Test, TheCheckBoxCarriesTheRecordPointer) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.Box()->setChecked(true);
-  Open(input);
+  Open({input});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 }
 
 TEST_F(Form1Test, RefusesAOneVehicleReplayAndCloses) {
   replay.vehicleCount = "1";
   const auto input = folder.Write("one.rpl", replay.Build());
-  Open(input);
+  Open({input});
   EXPECT_EQ(messages, (std::vector<Shown>{{"Aborting", "Only 1 Vehical\nNothing to Rip", QMessageBox::Information}}));
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(folder.Names(), Names{"one.rpl"});
@@ -130,11 +148,12 @@ TEST_F(Form1Test, RefusesAOneVehicleReplayAndCloses) {
 TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
   replay.recordCount = "5";
   const auto input = folder.Write("short.rpl", replay.Build());
-  Open(input);
+  Open({input});
   const QString where = QString::fromStdString(vehisect::PathToUtf8(input));
-  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect",
-                                           where + ":94: expected the \"type,time\" label line, found the end of the file",
-                                           QMessageBox::Warning}}));
+  const QString error = where + ":94: expected the \"type,time\" label line, found the end of the file";
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Could not split short.rpl. No file was written or changed.",
+                                           QMessageBox::Warning, QString::fromStdString(vehisect::WrapLongWords(error.toStdString())),
+                                           error}}));
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.Button()->text(), "Open");
   EXPECT_EQ(form.Bar()->value(), 0);
@@ -142,13 +161,13 @@ TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
 
   // Ready for another run.
   replay.recordCount = "";
-  Open(folder.Write("short.rpl", replay.Build()));
+  Open({folder.Write("short.rpl", replay.Build())});
   EXPECT_EQ(choices, 2);
   EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(Form1Test, ACancelledDialogStartsNoRun) {
-  Open(std::nullopt);
+  Open({});
   EXPECT_EQ(choices, 1);
   EXPECT_TRUE(form.captions.empty());
   EXPECT_EQ(form.Button()->text(), "Open");
@@ -172,11 +191,68 @@ TEST_F(Form1Test, TakesNoInputDuringARun) {
     form.close();  // deferred until the run has ended
     EXPECT_TRUE(form.isVisible());
   };
-  Open(input);
+  Open({input});
   EXPECT_EQ(choices, 1);
   EXPECT_FALSE(checked);
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
+  const auto first = folder.Write("race1.rpl", replay.Build());
+  std::filesystem::create_directory(folder.path() / "other");
+  const auto second = folder.Write("other/race2.rpl", replay.Build());
+  const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(first.string())),
+                QUrl::fromLocalFile(QString::fromStdString(bad.string())),
+                QUrl::fromLocalFile(QString::fromStdString(second.string()))});
+  const QPoint middle = form.rect().center();
+  QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &enter);
+  ASSERT_TRUE(enter.isAccepted());
+  QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&form, &drop);
+  QApplication::processEvents();
+  const QString error = QString::fromStdString(vehisect::PathToUtf8(bad)) +
+                        ":2: expected the \"demoLevel\" value line, found the end of the file";
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].text, "Could not split 1 of 3 replays; the others were split. For those, no file was written or changed.");
+  EXPECT_EQ(messages[0].details, error);
+  EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Bar()->value(), 0);
+  EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+}
+
+TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {
+  Form1Test::SetUpTestSuite();
+  TempFolder folder;
+  ReplayBuilder replay;
+  replay.records = {Shared("s1")};
+  const auto input = folder.Write("race.rpl", replay.Build());
+  QTimer answerer;
+  QString shown;
+  QObject::connect(&answerer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      shown = box->text();
+      box->button(QMessageBox::Ok)->click();
+    }
+  });
+  answerer.start(5);
+  Form1 form({input});
+  form.show();
+  for (int i = 0; i < 200 && form.isVisible(); ++i) QTest::qWait(10);
+  EXPECT_EQ(shown, "Finished");
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+TEST_F(Form1Test, ExplainsTheCheckBoxInItsTooltip) {
+  EXPECT_EQ(form.Box()->text(), "Use demoRecordPtr");
+  EXPECT_EQ(form.Box()->toolTip().toStdString(), vehisect::kCheck1Tooltip);
 }
 
 }  // namespace

@@ -4,56 +4,76 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
-#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
-#include <climits>
 
 #include "replay/names.h"
-#include "replay/splitter.h"
+#include "window/tooltip.h"
 
 namespace {
 
-// Repainting after every record would make painting, not splitting, the cost of a run.
-constexpr qint64 kPaintIntervalMs = 33;
-
-// The splitter's captions and messages are ASCII, and its error messages UTF-8: file paths
-// as the system gives them, with any replay bytes escaped. CR LF is a line break to the box.
-QString FromSplitter(const std::string& text) {
+// The flow's texts are UTF-8; CR LF in them is a line break to the box.
+QString FromFlow(const std::string& text) {
   return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).replace("\r\n", "\n");
 }
 
-std::optional<std::filesystem::path> OpenReplayDialog(QWidget* parent, const QString& folder) {
-  const QString chosen =
-      QFileDialog::getOpenFileName(parent, "Open Replay", folder, "Replays (*.rpl)");
-  if (chosen.isEmpty()) return std::nullopt;
-  return vehisect::PathFromUtf8(chosen.toStdString());
+std::filesystem::path PathOf(const QString& path) { return vehisect::PathFromUtf8(path.toStdString()); }
+
+QString ToQString(const std::filesystem::path& path) { return QString::fromStdString(vehisect::PathToUtf8(path)); }
+
+std::vector<std::filesystem::path> OpenReplayDialog(QWidget* parent, const QString& folder) {
+  std::vector<std::filesystem::path> chosen;
+  for (const QString& file : QFileDialog::getOpenFileNames(parent, "Open Replay", folder, "Replays (*.rpl)")) {
+    chosen.push_back(PathOf(file));
+  }
+  return chosen;
 }
 
-// The program's own folder, as players keep it beside the game's replays; an installed copy's
-// folder is not theirs to write in, so the dialog starts at home instead.
-QString StartFolder() {
-  const QString own = QCoreApplication::applicationDirPath();
-  return QFileInfo(own).isWritable() ? own : QDir::homePath();
+std::optional<std::filesystem::path> OutputFolderDialog(QWidget* parent, const std::filesystem::path& replay,
+                                                        const QString& folder) {
+  const QString title = "Choose a folder for the outputs of " + ToQString(replay.filename());
+  const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder);
+  if (chosen.isEmpty()) return std::nullopt;
+  return PathOf(chosen);
+}
+
+// The replays among the dropped things: local files only.
+std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
+  std::vector<std::filesystem::path> files;
+  if (data == nullptr) return files;
+  for (const QUrl& url : data->urls()) {
+    if (url.isLocalFile()) files.push_back(PathOf(url.toLocalFile()));
+  }
+  return files;
 }
 
 }  // namespace
 
-Form1::Form1(QWidget* parent)
+Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
     : QWidget(parent),
       command1_(new QPushButton("Open", this)),
       progressBar1_(new QProgressBar(this)),
       check1_(new QCheckBox("Use demoRecordPtr", this)),
-      chooser_(OpenReplayDialog) {
+      chooser_(OpenReplayDialog),
+      folderChooser_(OutputFolderDialog),
+      flow_(*this),
+      startReplays_(std::move(replays)) {
   setWindowTitle("Vehisect");
+  setAcceptDrops(true);
   command1_->setObjectName("Command1");
   progressBar1_->setObjectName("ProgressBar1");
   check1_->setObjectName("Check1");
+  check1_->setToolTip(QString::fromUtf8(vehisect::kCheck1Tooltip));
   progressBar1_->setRange(0, 100);
   progressBar1_->setValue(0);
   progressBar1_->setTextVisible(false);
@@ -78,71 +98,87 @@ Form1::Form1(QWidget* parent)
   qApp->installEventFilter(this);
 }
 
-void Form1::Command1_Click() {
-  if (running_) return;
-  const std::optional<std::filesystem::path> chosen = chooser_(this, StartFolder());
-  if (!chosen) return;
-  replayPath_ = *chosen;
-  SetCaption("Working...");
-  running_ = true;
-  sincePaint_.start();
-  try {
-    vehisect::SplitReplay(replayPath_, check1_->isChecked(), *this, replayPath_.parent_path());
-  } catch (const std::exception& e) {
-    QMessageBox box(QMessageBox::Warning, "Vehisect", FromSplitter(e.what()), QMessageBox::Ok, this);
-    box.exec();
-    SetCaption("Open");
-    SetProgressValue(0);
+void Form1::Command1_Click() { flow_.Open(); }
+
+void Form1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  // Started with replays ("Open with", or replays dropped on the program's icon): split them
+  // once the window is up, as a drop would.
+  if (!startReplays_.empty()) {
+    QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.Split(replays); });
   }
-  running_ = false;
-  if (closeWhenDone_) close();
 }
 
 void Form1::SetProgressMax(float maximum) {
   maximum_ = maximum;
-  value_ = 0;
-  // The bar counts in int; a longer replay is shown in proportion.
-  progressBar1_->setRange(0, maximum > INT_MAX ? INT_MAX : static_cast<int>(maximum));
-  Paint();
+  const vehisect::BarSteps steps = vehisect::ProgressSteps(0, maximum);
+  progressBar1_->setRange(0, steps.maximum);
+  progressBar1_->setValue(0);
 }
 
 void Form1::SetProgressValue(float value) {
-  value_ = value;
-  if (value == 0 || value == maximum_ || sincePaint_.elapsed() >= kPaintIntervalMs) Paint();
-}
-
-void Form1::Paint() {
-  const double shown = maximum_ > INT_MAX ? value_ / maximum_ * INT_MAX : value_;
-  progressBar1_->setValue(static_cast<int>(shown));
-  sincePaint_.restart();
+  progressBar1_->setValue(vehisect::ProgressSteps(value, maximum_).value);
   // Lets the window repaint and the system see it alive; user input is swallowed by
   // eventFilter while a run is on.
-  if (running_) QCoreApplication::processEvents();
+  if (flow_.running()) QCoreApplication::processEvents();
 }
 
-void Form1::SetCaption(const std::string& caption) { command1_->setText(FromSplitter(caption)); }
+void Form1::SetCaption(const std::string& caption) { command1_->setText(FromFlow(caption)); }
 
 void Form1::ShowMessage(const std::string& text, const std::string& title) {
-  QMessageBox box(QMessageBox::Information, FromSplitter(title), FromSplitter(text), QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Information, FromFlow(title), FromFlow(text), QMessageBox::Ok, this);
   box.exec();
 }
 
-void Form1::CloseWindow() {
-  // The run is still on the stack; the window closes when it has returned.
-  closeWhenDone_ = true;
+void Form1::ShowWarning(const std::string& text, const std::string& details) {
+  QMessageBox box(QMessageBox::Warning, "Vehisect", FromFlow(text), QMessageBox::Ok, this);
+  box.setInformativeText(FromFlow(vehisect::WrapLongWords(details)));
+  // The whole text, as it was, for copying into a bug report.
+  box.setDetailedText(FromFlow(details));
+  box.exec();
+}
+
+void Form1::CloseWindow() { close(); }
+
+std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
+  return chooser_(this, ToQString(folder));
+}
+
+std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
+                                                         const std::filesystem::path& folder) {
+  return folderChooser_(this, replay, ToQString(folder));
+}
+
+bool Form1::UseRecordPtr() const { return check1_->isChecked(); }
+
+std::filesystem::path Form1::ProgramFolder() const { return PathOf(QCoreApplication::applicationDirPath()); }
+
+std::filesystem::path Form1::DocumentsFolder() const {
+  return PathOf(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
-  if (running_) {
-    closeWhenDone_ = true;
+  if (flow_.RequestClose()) {
+    event->accept();
+  } else {
     event->ignore();
-    return;
   }
-  event->accept();
+}
+
+void Form1::dragEnterEvent(QDragEnterEvent* event) {
+  if (!flow_.running() && !DroppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void Form1::dropEvent(QDropEvent* event) {
+  const std::vector<std::filesystem::path> files = DroppedFiles(event->mimeData());
+  if (flow_.running() || files.empty()) return;
+  event->acceptProposedAction();
+  // Split once the drop has ended, so that the file manager is not kept waiting for the run.
+  QTimer::singleShot(0, this, [this, files] { flow_.Split(files); });
 }
 
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (!running_ || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
+  if (!flow_.running() || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
     return QWidget::eventFilter(watched, event);
   }
   switch (event->type()) {
@@ -154,6 +190,7 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::Wheel:
     case QEvent::Shortcut:
     case QEvent::ShortcutOverride:
+    case QEvent::Drop:
       return true;
     default:
       return QWidget::eventFilter(watched, event);

@@ -5,50 +5,62 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
+#include <vector>
 
-#include "replay/window_ops.h"
+#include "window/flow.h"
 
 class QCheckBox;
 class QProgressBar;
 class QPushButton;
 
-/// The program's one window: "Open" chooses a replay and splits it into the replay's folder,
-/// with a progress bar and the "Use demoRecordPtr" option.
-class Form1 : public QWidget, public vehisect::WindowOps {
+/// The program's one window: "Open" chooses replays and splits each into its own folder, with
+/// a progress bar and the "Use demoRecordPtr" option; replays may also be dropped on it.
+class Form1 : public QWidget, public vehisect::FormPlatform {
   Q_OBJECT
 
  public:
-  /// Asks the user for a replay, starting in `folder`; nothing when the user cancels.
-  using Chooser = std::function<std::optional<std::filesystem::path>(QWidget* parent, const QString& folder)>;
+  /// Asks the user for replays, starting in `folder`; none when the user cancels.
+  using Chooser = std::function<std::vector<std::filesystem::path>(QWidget* parent, const QString& folder)>;
+  /// Asks the user for a folder for the outputs of `replay`, starting in `folder`.
+  using FolderChooser = std::function<std::optional<std::filesystem::path>(
+      QWidget* parent, const std::filesystem::path& replay, const QString& folder)>;
 
-  /// The window with the standard open-file dialog as its chooser.
-  explicit Form1(QWidget* parent = nullptr);
+  /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
+  explicit Form1(std::vector<std::filesystem::path> replays = {}, QWidget* parent = nullptr);
 
-  /// Replaces the open-file dialog, so that tests can answer it.
+  /// Replace the standard dialogs, so that tests can answer them.
   void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
+  void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 
   void SetProgressMax(float maximum) override;
   void SetProgressValue(float value) override;
   void SetCaption(const std::string& caption) override;
   void ShowMessage(const std::string& text, const std::string& title) override;
   void CloseWindow() override;
+  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) override;
+  std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
+                                                    const std::filesystem::path& folder) override;
+  void ShowWarning(const std::string& text, const std::string& details) override;
+  bool UseRecordPtr() const override;
+  std::filesystem::path ProgramFolder() const override;
+  std::filesystem::path DocumentsFolder() const override;
 
  protected:
+  void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void Command1_Click();
-  void Paint();
 
   QPushButton* command1_;
   QProgressBar* progressBar1_;
   QCheckBox* check1_;
   Chooser chooser_;
-  std::filesystem::path replayPath_;
-  bool running_ = false;
-  bool closeWhenDone_ = false;
+  FolderChooser folderChooser_;
+  vehisect::WindowFlow flow_;
+  std::vector<std::filesystem::path> startReplays_;
   float maximum_ = 0;
-  float value_ = 0;
-  QElapsedTimer sincePaint_;
 };

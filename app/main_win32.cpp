@@ -1,0 +1,28 @@
+#include <windows.h>
+
+#include <commctrl.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include "window/form1_win32.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
+  const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
+  InitCommonControlsEx(&controls);
+  // The folder dialog is a COM object of the shell.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  // Replays given at start-up, as "Open with" and a drop on the program's icon pass them, are
+  // split at once.
+  int argc = 0;
+  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
+  std::vector<std::filesystem::path> replays;
+  for (int i = 1; i < argc; ++i) replays.emplace_back(argv[i]);
+  LocalFree(argv);
+  int status = 0;
+  {
+    Form1 form(std::move(replays));
+    status = form.Run(show);
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return status;
+}

@@ -1,0 +1,245 @@
+// The flow both windows share, driven through a fake window: batches, their summary, the
+// refusal, the folder asked for when a replay's own cannot be written, and the close.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+#include "replay/names.h"
+#include "replay_builder.h"
+#include "temp_folder.h"
+#include "window/flow.h"
+
+namespace vehisect {
+namespace {
+
+using testing::ReplayBuilder;
+using testing::Shared;
+using testing::TempFolder;
+using testing::Vehicle;
+using Names = std::set<std::string>;
+
+class FakeForm : public FormPlatform {
+ public:
+  std::vector<std::string> calls;
+  std::vector<std::filesystem::path> chosen;
+  std::optional<std::filesystem::path> folder;
+  std::filesystem::path program = std::filesystem::temp_directory_path();
+  std::filesystem::path documents = std::filesystem::temp_directory_path() / "Documents";
+  bool useRecordPtr = false;
+  float value = 0;
+
+  void SetProgressMax(float maximum) override { calls.push_back("max " + std::to_string(static_cast<long long>(maximum))); }
+  void SetProgressValue(float v) override { value = v; }
+  void SetCaption(const std::string& caption) override { calls.push_back("caption " + caption); }
+  void ShowMessage(const std::string& text, const std::string& title) override {
+    calls.push_back("message " + title + ": " + text);
+  }
+  void CloseWindow() override { calls.push_back("close"); }
+  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& start) override {
+    calls.push_back("choose replays in " + PathToUtf8(start));
+    return chosen;
+  }
+  std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
+                                                    const std::filesystem::path& start) override {
+    calls.push_back("choose a folder for " + PathToUtf8(replay.filename()) + " in " + PathToUtf8(start));
+    return folder;
+  }
+  void ShowWarning(const std::string& text, const std::string& details) override {
+    calls.push_back("warning " + text + "\n" + details);
+  }
+  bool UseRecordPtr() const override { return useRecordPtr; }
+  std::filesystem::path ProgramFolder() const override { return program; }
+  std::filesystem::path DocumentsFolder() const override { return documents; }
+};
+
+class FlowTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  ReplayBuilder replay;
+  FakeForm form;
+  WindowFlow flow{form};
+
+  FlowTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
+
+  std::string Shown(const std::string& name) const { return PathToUtf8(folder.path() / name); }
+};
+
+TEST(ProgressStepsTest, FitsAnyRecordCountIntoTheBar) {
+  EXPECT_EQ(ProgressSteps(3, 4).maximum, 4);
+  EXPECT_EQ(ProgressSteps(3, 4).value, 3);
+  // Near and beyond 2^31 records the bar counts in proportion, and never overflows.
+  EXPECT_EQ(ProgressSteps(2147483648.0f, 2147483648.0f).maximum, INT_MAX);
+  EXPECT_EQ(ProgressSteps(2147483648.0f, 2147483648.0f).value, INT_MAX);
+  EXPECT_EQ(ProgressSteps(1e30f, 2e30f).value, INT_MAX / 2);
+  EXPECT_EQ(ProgressSteps(5, 4).value, 4);
+  EXPECT_EQ(ProgressSteps(0, 0).maximum, 1);
+  EXPECT_EQ(ProgressSteps(-1, 4).value, 0);
+}
+
+TEST(WrapLongWordsTest, BreaksOnlyRunsTooLongForABox) {
+  EXPECT_EQ(WrapLongWords("a short text: it stays", 10), "a short text: it stays");
+  EXPECT_EQ(WrapLongWords("/home/player/replays/race.rpl:5: bad", 12), "/home/player/\nreplays/\nrace.rpl:5: bad");
+  EXPECT_EQ(WrapLongWords("xxxxxxxxxx", 4), "xxxx\nxxxx\nxx");
+  // A character of UTF-8 counts once and is never cut.
+  EXPECT_EQ(WrapLongWords("\u00e9\u00e9\u00e9\u00e9\u00e9", 2), "\u00e9\u00e9\n\u00e9\u00e9\n\u00e9");
+}
+
+TEST_F(FlowTest, SplitsTheChosenReplayThenSaysFinishedAndCloses) {
+  form.chosen = {folder.Write("race.rpl", replay.Build())};
+  flow.Open();
+  EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.program), "caption Working...",
+                                                  "max 3", "caption Open", "message Vehisect: Finished", "close"}));
+  EXPECT_EQ(form.value, 0);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+TEST_F(FlowTest, ACancelledDialogDoesNothing) {
+  flow.Open();
+  EXPECT_EQ(form.calls.size(), 1u);
+  EXPECT_TRUE(folder.Names().empty());
+}
+
+TEST_F(FlowTest, StartsTheDialogInDocumentsWhenTheProgramsFolderCannotBeWritten) {
+  form.program = folder.path() / "missing";
+  flow.Open();
+  EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.documents)}));
+}
+
+TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
+  replay.vehicles.resize(1);
+  flow.Split({folder.Write("one.rpl", replay.Build())});
+  EXPECT_EQ(form.calls, (std::vector<std::string>{"caption Working...", "message Aborting: Only 1 Vehical\r\nNothing to Rip", "close"}));
+  EXPECT_EQ(folder.Names(), Names{"one.rpl"});
+}
+
+TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
+  replay.recordCount = "4";
+  flow.Split({folder.Write("short.rpl", replay.Build())});
+  EXPECT_EQ(form.calls.back(), "warning Could not split short.rpl. No file was written or changed.\n" + Shown("short.rpl") +
+                                   ":72: expected the \"type,time\" label line, found the end of the file");
+  EXPECT_EQ(form.calls[form.calls.size() - 2], "caption Open");
+  EXPECT_EQ(form.value, 0);
+  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
+}
+
+TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
+  std::filesystem::create_directory(folder.path() / "good");
+  const auto good = folder.Write("good/race.rpl", replay.Build());
+  const auto again = folder.Write("race2.rpl", replay.Build());
+  std::filesystem::copy_file(again, folder.path() / "race1.rpl");
+  ReplayBuilder one = replay;
+  one.vehicles.resize(1);
+  const auto single = folder.Write("one.rpl", one.Build());
+  const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
+  form.chosen = {folder.path() / "race1.rpl", good, single, again, bad};
+  flow.Open();
+  EXPECT_EQ(form.calls.back(),
+            "warning Could not split 3 of 5 replays; the others were split. For those, no file was written or changed.\n" +
+                Shown("one.rpl") + ": Only 1 Vehical, Nothing to Rip\n\n" + Shown("race2.rpl") +
+                ": expected outputs of its own, found " + Shown("VH_CANYON_Ann.rpl") + " already written from " +
+                Shown("race1.rpl") + " in this run; split it into another folder\n\n" + Shown("bad.rpl") +
+                ":2: expected the \"demoLevel\" value line, found the end of the file");
+  EXPECT_EQ(folder.Names(), (Names{"good", "race1.rpl", "race2.rpl", "one.rpl", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "good"), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "caption Working..."), 1);
+  EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "close"), 0);
+}
+
+TEST_F(FlowTest, ListsTenFailuresThenCountsTheRest) {
+  std::vector<std::filesystem::path> bad;
+  for (int i = 0; i < 12; ++i) bad.push_back(folder.Write("bad" + std::to_string(i) + ".rpl", ""));
+  flow.Split(bad);
+  const std::string& summary = form.calls.back();
+  EXPECT_EQ(summary.rfind("warning Could not split any of the 12 replays. No file was written or changed.\n", 0), 0u);
+  EXPECT_NE(summary.find("bad9.rpl:1:"), std::string::npos);
+  EXPECT_EQ(summary.find("bad10.rpl"), std::string::npos);
+  EXPECT_TRUE(summary.ends_with("\n\n\u2026 and 2 more.")) << summary;
+}
+
+TEST_F(FlowTest, PutsOffACloseDuringARunUntilItEnds) {
+  EXPECT_TRUE(flow.RequestClose());
+  // A close while the fake window reports progress, as a close box pressed during a run.
+  class Closing : public FakeForm {
+   public:
+    WindowFlow* flow = nullptr;
+    bool allowed = true;
+    void SetProgressMax(float maximum) override {
+      FakeForm::SetProgressMax(maximum);
+      allowed = flow->RequestClose();
+      flow->Open();  // a second run must not start
+    }
+  } closing;
+  WindowFlow closingFlow(closing);
+  closing.flow = &closingFlow;
+  replay.recordCount = "4";
+  closingFlow.Split({folder.Write("short.rpl", replay.Build())});
+  EXPECT_FALSE(closing.allowed);
+  EXPECT_EQ(closing.calls.back(), "close");
+  EXPECT_EQ(std::count_if(closing.calls.begin(), closing.calls.end(),
+                          [](const std::string& call) { return call.rfind("choose", 0) == 0; }),
+            0);
+}
+
+#ifndef _WIN32
+// A folder this test cannot write in, whoever runs it: read-only for a user, a read-only
+// mount for root, whom permissions do not stop.
+class ReadOnlyFolder {
+ public:
+  ReadOnlyFolder(const std::filesystem::path& at, const std::string& name, const std::string& bytes) : at_(at) {
+    std::filesystem::create_directories(at);
+    root_ = geteuid() == 0;
+    if (root_ && std::system(("mount -t tmpfs -o size=1m tmpfs '" + at.string() + "' 2>/dev/null").c_str()) != 0) {
+      mounted_ = false;
+      return;
+    }
+    std::ofstream(at / name, std::ios::binary) << bytes;
+    mounted_ = root_ ? std::system(("mount -o remount,ro '" + at.string() + "'").c_str()) == 0
+                     : chmod(at.c_str(), 0555) == 0;
+  }
+  ~ReadOnlyFolder() {
+    if (root_) {
+      std::system(("umount '" + at_.string() + "' 2>/dev/null").c_str());
+    } else {
+      chmod(at_.c_str(), 0755);
+    }
+  }
+  bool ready() const { return mounted_; }
+
+ private:
+  std::filesystem::path at_;
+  bool root_ = false;
+  bool mounted_ = false;
+};
+
+TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
+  const ReadOnlyFolder disk(folder.path() / "disk", "race.rpl", replay.Build());
+  if (!disk.ready()) GTEST_SKIP() << "no read-only folder to be had here";
+  form.documents = folder.path() / "Documents";
+  std::filesystem::create_directory(form.documents);
+  form.folder = form.documents;
+  flow.Split({folder.path() / "disk" / "race.rpl"});
+  EXPECT_EQ(form.calls[1], "choose a folder for race.rpl in " + PathToUtf8(form.documents));
+  EXPECT_EQ(form.calls.back(), "close");
+  EXPECT_EQ(TempFolder::NamesIn(form.documents), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+
+  // Cancelled, the split fails where it was to write.
+  form.calls.clear();
+  form.folder.reset();
+  flow.Split({folder.path() / "disk" / "race.rpl"});
+  EXPECT_EQ(form.calls.back().rfind("warning Could not split race.rpl. No file was written or changed.\n" +
+                                        Shown("disk/VH_CANYON_Ann.rpl") + ": expected to create the output, found ",
+                                    0),
+            0u)
+      << form.calls.back();
+}
+#endif
+
+}  // namespace
+}  // namespace vehisect

@@ -1,0 +1,176 @@
+#include "window/flow.h"
+
+#include <climits>
+
+#include "replay/names.h"
+#include "replay/outputs.h"
+#include "replay/splitter.h"
+
+namespace vehisect {
+namespace {
+
+// The refusal of a one-vehicle replay, as the game's players know it.
+constexpr const char* kRefusal = "Only 1 Vehical\r\nNothing to Rip";
+// A summary lists this many failed replays, then how many more.
+constexpr std::size_t kListed = 10;
+
+std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
+
+}  // namespace
+
+BarSteps ProgressSteps(double value, double maximum) {
+  // Compared and scaled in double: a float beyond INT_MAX must never be cast to int.
+  constexpr double kLargest = INT_MAX;
+  if (!(maximum >= 1)) return {1, 0};
+  const double shown = maximum > kLargest ? value / maximum * kLargest : value;
+  const double bar = maximum > kLargest ? kLargest : maximum;
+  const double clamped = shown > bar ? bar : shown > 0 ? shown : 0;
+  return {static_cast<int>(bar), static_cast<int>(clamped)};
+}
+
+std::string WrapLongWords(const std::string& text, std::size_t width) {
+  std::string out;
+  std::size_t run = 0;          // characters since the last space or break
+  std::size_t breakAfter = 0;   // the position in `out` after the last separator in the run
+  for (const char c : text) {
+    out += c;
+    if (c == ' ' || c == '\n') {
+      run = 0;
+      breakAfter = 0;
+      continue;
+    }
+    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;  // inside a UTF-8 character
+    if (c == '/' || c == '\\') breakAfter = out.size();
+    if (++run > width) {
+      const std::size_t at = breakAfter != 0 ? breakAfter : out.size() - 1;
+      out.insert(at, "\n");
+      run = 0;
+      for (std::size_t i = at + 1; i < out.size(); ++i) run += (static_cast<unsigned char>(out[i]) & 0xC0) != 0x80;
+      breakAfter = 0;
+    }
+  }
+  return out;
+}
+
+// The window operations a run reports to: the progress goes to the window, about 30 times a
+// second at most, so that painting it and pumping the window's messages cost the run little;
+// the caption, the messages and the close are the flow's, once all replays are done.
+class WindowFlow::Progress : public WindowOps {
+ public:
+  explicit Progress(FormPlatform& window) : window_(window) {}
+
+  void SetProgressMax(float maximum) override {
+    maximum_ = maximum;
+    window_.SetProgressMax(maximum);
+    shown_ = std::chrono::steady_clock::now();
+  }
+  void SetProgressValue(float value) override {
+    const auto now = std::chrono::steady_clock::now();
+    if (value == 0 || (value != maximum_ && now - shown_ < std::chrono::milliseconds(33))) return;
+    shown_ = now;
+    window_.SetProgressValue(value);
+  }
+  void SetCaption(const std::string&) override {}
+  void ShowMessage(const std::string&, const std::string&) override {}
+  void CloseWindow() override {}
+
+ private:
+  FormPlatform& window_;
+  float maximum_ = 0;
+  std::chrono::steady_clock::time_point shown_{};
+};
+
+std::filesystem::path WindowFlow::StartFolder() const {
+  const std::filesystem::path own = window_.ProgramFolder();
+  return CanWriteIn(own) ? own : window_.DocumentsFolder();
+}
+
+void WindowFlow::Open() {
+  if (running_) return;
+  const std::vector<std::filesystem::path> chosen = window_.ChooseReplays(StartFolder());
+  if (!chosen.empty()) Split(chosen);
+}
+
+void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
+  if (running_ || replays.empty()) return;
+  const bool useRecordPtr = window_.UseRecordPtr();
+  window_.SetCaption("Working...");
+  running_ = true;
+  Batch batch;
+  std::vector<Failure> failures;
+  bool refused = false;
+  for (const std::filesystem::path& replay : replays) {
+    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, refused)) {
+      failures.push_back(std::move(*failure));
+    }
+  }
+  running_ = false;
+  if (replays.size() == 1 && refused) {
+    // Alone, a one-vehicle replay ends the program as it always has.
+    window_.ShowMessage(kRefusal, "Aborting");
+    window_.CloseWindow();
+    return;
+  }
+  window_.SetProgressValue(0);
+  window_.SetCaption("Open");
+  if (failures.empty()) {
+    window_.ShowMessage("Finished", "Vehisect");
+    window_.CloseWindow();
+    return;
+  }
+  ReportFailures(failures, replays.size());
+  if (closeWhenDone_) window_.CloseWindow();
+}
+
+std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::path& replay,
+                                                        bool useRecordPtr, Batch& batch,
+                                                        bool& refused) {
+  SplitOptions options;
+  options.useRecordPtr = useRecordPtr;
+  options.batch = &batch;
+  Progress progress(window_);
+  try {
+    std::filesystem::path folder = replay.parent_path();
+    // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
+    // Cancelled, the split runs where it was to and fails with the reason.
+    if (!CanWriteIn(folder.empty() ? "." : folder)) {
+      if (auto chosen = window_.ChooseFolder(replay, window_.DocumentsFolder())) folder = *chosen;
+    }
+    if (SplitReplay(replay, options, progress, folder).refused) {
+      refused = true;
+      return Failure{replay, PathToUtf8(replay) + ": Only 1 Vehical, Nothing to Rip"};
+    }
+  } catch (const std::exception& e) {
+    return Failure{replay, e.what()};
+  }
+  return std::nullopt;
+}
+
+void WindowFlow::ReportFailures(const std::vector<Failure>& failures, std::size_t replays) {
+  std::string text;
+  if (replays == 1) {
+    text = "Could not split " + FileName(failures[0].replay) + ". No file was written or changed.";
+  } else if (failures.size() == replays) {
+    text = "Could not split any of the " + std::to_string(replays) +
+           " replays. No file was written or changed.";
+  } else {
+    text = "Could not split " + std::to_string(failures.size()) + " of " + std::to_string(replays) +
+           " replays; the others were split. For those, no file was written or changed.";
+  }
+  std::string details;
+  for (std::size_t i = 0; i < failures.size() && i < kListed; ++i) {
+    details += (i ? "\n\n" : "") + failures[i].message;
+  }
+  if (failures.size() > kListed) {
+    details += "\n\n… and " + std::to_string(failures.size() - kListed) + " more.";
+  }
+  window_.ShowWarning(text, details);
+}
+
+bool WindowFlow::RequestClose() {
+  if (!running_) return true;
+  closeWhenDone_ = true;
+  return false;
+}
+
+}  // namespace vehisect

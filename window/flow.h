@@ -1,0 +1,83 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "replay/batch.h"
+#include "replay/window_ops.h"
+
+namespace vehisect {
+
+/// What a window of Vehisect gives the flow it shares with the other windows: the five
+/// operations of a run, plus its dialogs, its boxes and its check box. Texts are UTF-8.
+class FormPlatform : public WindowOps {
+ public:
+  /// The replays the user picks in the open-file dialog, starting in `folder`; none when the
+  /// dialog is cancelled.
+  virtual std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) = 0;
+  /// A folder the user picks for the outputs of `replay`, whose own folder cannot be written,
+  /// starting in `folder`; nothing when the dialog is cancelled.
+  virtual std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
+                                                            const std::filesystem::path& folder) = 0;
+  /// Shows a modal warning titled "Vehisect": `text`, then `details` below it.
+  virtual void ShowWarning(const std::string& text, const std::string& details) = 0;
+  /// Whether "Use demoRecordPtr" is ticked.
+  virtual bool UseRecordPtr() const = 0;
+  /// The folder of the program itself.
+  virtual std::filesystem::path ProgramFolder() const = 0;
+  /// The user's Documents folder.
+  virtual std::filesystem::path DocumentsFolder() const = 0;
+};
+
+/// The position of a progress bar that counts in int for `value` of `maximum`, and its
+/// maximum: the record count where it fits, else in proportion. Safe for any float.
+struct BarSteps {
+  int maximum = 1;
+  int value = 0;
+};
+BarSteps ProgressSteps(double value, double maximum);
+
+/// `text` with a line break put into every run of more than `width` characters without a
+/// space, after a path separator where there is one, so that a message box can wrap it.
+std::string WrapLongWords(const std::string& text, std::size_t width = 60);
+
+/// What the windows do, in one place: pressing "Open", dropping replays, starting with
+/// replays; running the splits, reporting their end, and putting off a close during a run.
+class WindowFlow {
+ public:
+  /// Drives `window`, which must outlive the flow.
+  explicit WindowFlow(FormPlatform& window) : window_(window) {}
+
+  /// The click on "Open": the open-file dialog, then a split of every replay chosen.
+  void Open();
+  /// Splits each of `replays` into its own folder, as chosen in the dialog: for a drop, and
+  /// for the replays the program was started with. Does nothing during a run.
+  void Split(const std::vector<std::filesystem::path>& replays);
+  /// Whether a run is on; the window acts on no input then.
+  bool running() const { return running_; }
+  /// A request to close the window: true when it may close now; during a run the window is
+  /// closed when the run has ended.
+  bool RequestClose();
+  /// The folder the open-file dialog starts in: the program's own, as players keep it beside
+  /// the game's replays, or Documents where that one cannot be written.
+  std::filesystem::path StartFolder() const;
+
+ private:
+  class Progress;
+  struct Failure {
+    std::filesystem::path replay;
+    std::string message;
+  };
+  std::optional<Failure> SplitOne(const std::filesystem::path& replay, bool useRecordPtr,
+                                  Batch& batch, bool& refused);
+  void ReportFailures(const std::vector<Failure>& failures, std::size_t replays);
+
+  FormPlatform& window_;
+  bool running_ = false;
+  bool closeWhenDone_ = false;
+};
+
+}  // namespace vehisect

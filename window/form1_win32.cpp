@@ -1,0 +1,415 @@
+#include "window/form1_win32.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "replay/names.h"
+#include "window/tooltip.h"
+
+namespace {
+
+constexpr wchar_t kClassName[] = L"Vehisect.Form1";
+constexpr int kCommand1 = 101;
+constexpr int kCheck1 = 102;
+constexpr int kProgressBar1 = 103;
+// Posted once the window is up, to split the replays the program was started with.
+constexpr UINT kSplitStartReplays = WM_APP + 1;
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
+
+// The flow's texts are UTF-8; every API call takes UTF-16.
+std::wstring Widen(const std::string& utf8) {
+  if (utf8.empty()) return {};
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+// Gets a device context of the screen and gives it back.
+class ScreenDc {
+ public:
+  ScreenDc() : dc_(GetDC(nullptr)) {}
+  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
+  ScreenDc(const ScreenDc&) = delete;
+  ScreenDc& operator=(const ScreenDc&) = delete;
+  HDC get() const { return dc_; }
+
+ private:
+  HDC dc_;
+};
+
+// Selects a GDI object into a device context for a scope.
+class Selected {
+ public:
+  Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
+  ~Selected() { SelectObject(dc_, old_); }
+  Selected(const Selected&) = delete;
+  Selected& operator=(const Selected&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ old_;
+};
+
+// Releases a COM interface.
+template <typename T>
+struct ComReleaser {
+  void operator()(T* object) const { object->Release(); }
+};
+template <typename T>
+using ComPtr = std::unique_ptr<T, ComReleaser<T>>;
+
+SIZE TextSize(HDC dc, const wchar_t* text) {
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
+  return size;
+}
+
+std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::filesystem::path& folder) {
+  // Room for many replays chosen at once: a folder, then one name after another.
+  std::wstring buffer(1 << 16, L'\0');
+  wcscpy(buffer.data(), L"*.rpl");
+  const std::wstring initial = folder.wstring();
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = L"Replays (*.rpl)\0*.rpl\0";
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrInitialDir = initial.c_str();
+  dialog.lpstrTitle = L"Open Replay";
+  dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
+                 OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+  if (!GetOpenFileNameW(&dialog)) return {};
+  std::vector<std::filesystem::path> chosen;
+  const wchar_t* first = buffer.c_str();
+  const wchar_t* name = first + wcslen(first) + 1;
+  if (*name == L'\0') return {std::filesystem::path(first)};  // one replay: its full path
+  for (; *name != L'\0'; name += wcslen(name) + 1) chosen.push_back(std::filesystem::path(first) / name);
+  return chosen;
+}
+
+std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::filesystem::path& replay,
+                                                        const std::filesystem::path& folder) {
+  IFileOpenDialog* raw = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&raw)))) {
+    return std::nullopt;
+  }
+  const ComPtr<IFileOpenDialog> dialog(raw);
+  FILEOPENDIALOGOPTIONS options = 0;
+  dialog->GetOptions(&options);
+  dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
+  const std::wstring title = L"Choose a folder for the outputs of " + replay.filename().wstring();
+  dialog->SetTitle(title.c_str());
+  IShellItem* start = nullptr;
+  if (SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(&start)))) {
+    dialog->SetFolder(start);
+    start->Release();
+  }
+  IShellItem* item = nullptr;
+  if (FAILED(dialog->Show(owner)) || FAILED(dialog->GetResult(&item))) return std::nullopt;
+  const ComPtr<IShellItem> result(item);
+  wchar_t* path = nullptr;
+  if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::nullopt;
+  std::filesystem::path chosen(path);
+  CoTaskMemFree(path);
+  return chosen;
+}
+
+// Input that the window must not act on during a run: keys, clicks, wheel turns.
+bool IsInput(UINT message) {
+  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
+         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
+         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
+}
+
+}  // namespace
+
+Form1::Form1(std::vector<std::filesystem::path> replays)
+    : chooser_(OpenReplayDialog),
+      folderChooser_(OutputFolderDialog),
+      flow_(*this),
+      startReplays_(std::move(replays)) {}
+
+Form1::~Form1() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+UniqueFont Form1::MessageFont(UINT dpi) {
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
+  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
+}
+
+Form1Layout Form1::LayoutFor(UINT dpi) {
+  const UniqueFont font = MessageFont(dpi);
+  const ScreenDc dc;
+  const Selected selected(dc.get(), font.get());
+  TEXTMETRICW metrics{};
+  GetTextMetricsW(dc.get(), &metrics);
+  // The window was drawn in twips for an 8-point font 13 pixels high at 96 DPI; a larger
+  // system font makes it larger alike.
+  const double scale = std::max(1.0, metrics.tmHeight * 96.0 / (13.0 * dpi));
+  const auto px = [&](int twips) { return static_cast<LONG>(std::lround(twips * scale * dpi / 1440.0)); };
+  const LONG pad = metrics.tmAveCharWidth;
+
+  // Wide enough for either caption of the button, and for the check box's text beside its box.
+  const SIZE open = TextSize(dc.get(), L"Open");
+  const SIZE working = TextSize(dc.get(), L"Working...");
+  const SIZE check = TextSize(dc.get(), L"Use demoRecordPtr");
+  const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
+  const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
+  const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
+  const LONG checkWidth = std::max(px(1775), box + pad + check.cx + pad);
+  const LONG checkHeight = std::max({px(195), metrics.tmHeight + 2, box + 2});
+
+  Form1Layout layout{};
+  const LONG margin = px(60);
+  layout.client.cx = std::max({px(1860), margin + checkWidth + margin, px(360) + buttonWidth + px(285)});
+  layout.command1 = {px(360), px(120), px(360) + buttonWidth, px(120) + buttonHeight};
+  const LONG barTop = std::max(px(720), layout.command1.bottom + px(105));
+  layout.progressBar1 = {margin, barTop, layout.client.cx - margin, barTop + px(120)};
+  const LONG checkTop = std::max(px(940), layout.progressBar1.bottom + px(100));
+  layout.check1 = {margin, checkTop, margin + checkWidth, checkTop + checkHeight};
+  layout.client.cy = std::max(px(1200), layout.check1.bottom + px(65));
+  return layout;
+}
+
+bool Form1::Create(int show) {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  WNDCLASSEXW windowClass{};
+  windowClass.cbSize = sizeof windowClass;
+  windowClass.lpfnWndProc = WindowProc;
+  windowClass.hInstance = instance;
+  windowClass.hIcon = LoadIconW(instance, L"IDI_ICON1");
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+  windowClass.lpszClassName = kClassName;
+  RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
+
+  if (CreateWindowExW(kExStyle, kClassName, L"Vehisect", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
+    return false;
+  }
+  ShowWindow(hwnd_, show);
+  UpdateWindow(hwnd_);
+  if (!startReplays_.empty()) PostMessageW(hwnd_, kSplitStartReplays, 0, 0);
+  return true;
+}
+
+int Form1::Run(int show) {
+  endsProgram_ = true;
+  if (!Create(show)) return 1;
+  MSG message;
+  while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+    // Tab and the arrow keys move between the controls, Space presses the focused one.
+    if (hwnd_ != nullptr && IsDialogMessageW(hwnd_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+  return static_cast<int>(message.wParam);
+}
+
+LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+  if (message == WM_NCCREATE) {
+    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    form->hwnd_ = hwnd;
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
+  }
+  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
+  return form->HandleMessage(message, wparam, lparam);
+}
+
+LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+  switch (message) {
+    case WM_CREATE:
+      return OnCreate() ? 0 : -1;
+    case WM_COMMAND:
+      OnCommand(LOWORD(wparam), HIWORD(wparam));
+      return 0;
+    case WM_CLOSE:
+      OnClose();
+      return 0;
+    case WM_DESTROY:
+      OnDestroy();
+      return 0;
+    case WM_NCDESTROY:
+      hwnd_ = command1_ = progressBar1_ = check1_ = tooltip_ = nullptr;
+      break;
+    case WM_DROPFILES:
+      OnDropFiles(reinterpret_cast<HDROP>(wparam));
+      return 0;
+    case WM_DPICHANGED:
+      OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
+      return 0;
+    case kSplitStartReplays:
+      flow_.Split(std::exchange(startReplays_, {}));
+      return 0;
+    default:
+      break;
+  }
+  return DefWindowProcW(hwnd_, message, wparam, lparam);
+}
+
+bool Form1::OnCreate() {
+  const HINSTANCE instance = GetModuleHandleW(nullptr);
+  const auto child = [&](const wchar_t* windowClass, const wchar_t* text, DWORD style, int id) {
+    return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+  };
+  command1_ = child(L"BUTTON", L"Open", WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
+  progressBar1_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar1);
+  check1_ = child(L"BUTTON", L"Use demoRecordPtr", WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
+  if (command1_ == nullptr || progressBar1_ == nullptr || check1_ == nullptr) return false;
+  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
+  SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+
+  tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
+  if (tooltip_ != nullptr) {
+    std::wstring tip = Widen(vehisect::kCheck1Tooltip);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = hwnd_;
+    tool.uId = reinterpret_cast<UINT_PTR>(check1_);
+    tool.lpszText = tip.data();
+    SendMessageW(tooltip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
+  }
+  ApplyLayout(GetDpiForWindow(hwnd_));
+  SetFocus(command1_);
+  return true;
+}
+
+void Form1::ApplyLayout(UINT dpi) {
+  font_ = MessageFont(dpi);
+  const Form1Layout layout = LayoutFor(dpi);
+  for (const HWND control : {command1_, progressBar1_, check1_}) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+  }
+  const auto place = [](HWND control, const RECT& r) {
+    MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  };
+  place(command1_, layout.command1);
+  place(progressBar1_, layout.progressBar1);
+  place(check1_, layout.check1);
+  RECT frame{0, 0, layout.client.cx, layout.client.cy};
+  AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
+  SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+  SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  ApplyLayout(dpi);
+}
+
+void Form1::OnCommand(int id, int code) {
+  if (id == kCommand1 && code == BN_CLICKED) flow_.Open();
+}
+
+void Form1::OnClose() {
+  if (flow_.RequestClose()) DestroyWindow(hwnd_);
+}
+
+void Form1::OnDestroy() {
+  if (endsProgram_) PostQuitMessage(0);
+}
+
+void Form1::OnDropFiles(HDROP drop) {
+  std::vector<std::filesystem::path> files;
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+  for (UINT i = 0; i < count; ++i) {
+    std::wstring name(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size()));
+    name.pop_back();
+    files.emplace_back(name);
+  }
+  DragFinish(drop);
+  flow_.Split(files);  // does nothing during a run
+}
+
+void Form1::Pump() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that waits for it
+      return;
+    }
+    if (IsInput(message.message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+void Form1::SetProgressMax(float maximum) {
+  maximum_ = maximum;
+  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, vehisect::ProgressSteps(0, maximum).maximum);
+  SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+}
+
+void Form1::SetProgressValue(float value) {
+  SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(vehisect::ProgressSteps(value, maximum_).value), 0);
+  // The run keeps this thread; the flow calls here about 30 times a second at most, so that
+  // the window repaints and Windows never takes it for hung. Input is dropped meanwhile.
+  if (flow_.running()) Pump();
+}
+
+void Form1::SetCaption(const std::string& caption) { SetWindowTextW(command1_, Widen(caption).c_str()); }
+
+void Form1::ShowMessage(const std::string& text, const std::string& title) {
+  MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+void Form1::ShowWarning(const std::string& text, const std::string& details) {
+  const std::string shown = text + "\r\n\r\n" + vehisect::WrapLongWords(details);
+  MessageBoxW(hwnd_, Widen(shown).c_str(), L"Vehisect", MB_OK | MB_ICONWARNING);
+}
+
+void Form1::CloseWindow() {
+  if (hwnd_ != nullptr) DestroyWindow(hwnd_);
+}
+
+std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
+  return chooser_(hwnd_, folder);
+}
+
+std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
+                                                         const std::filesystem::path& folder) {
+  return folderChooser_(hwnd_, replay, folder);
+}
+
+bool Form1::UseRecordPtr() const { return SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::filesystem::path Form1::ProgramFolder() const {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length < path.size()) {
+      path.resize(length);
+      return std::filesystem::path(path).parent_path();
+    }
+    path.resize(path.size() * 2);  // a long path: try again with room for it
+  }
+}
+
+std::filesystem::path Form1::DocumentsFolder() const {
+  wchar_t* path = nullptr;
+  if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path))) {
+    CoTaskMemFree(path);
+    return ProgramFolder();
+  }
+  std::filesystem::path documents(path);
+  CoTaskMemFree(path);
+  return documents;
+}

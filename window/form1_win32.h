@@ -1,0 +1,105 @@
+#pragma once
+
+#include <windows.h>
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <vector>
+
+#include "window/flow.h"
+
+/// Deletes a GDI object: fonts here.
+struct GdiObjectDeleter {
+  void operator()(HGDIOBJ object) const { DeleteObject(object); }
+};
+/// A font this program made, deleted with its owner.
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+
+/// Where the controls of the window go, in pixels of the client area.
+struct Form1Layout {
+  SIZE client;
+  RECT command1;
+  RECT progressBar1;
+  RECT check1;
+};
+
+/// The program's one window on Windows: "Open" chooses replays and splits each into its own
+/// folder, with a progress bar and the "Use demoRecordPtr" option; replays may also be dropped
+/// on it, or given on the command line.
+class Form1 : public vehisect::FormPlatform {
+ public:
+  /// Asks the user for replays, starting in `folder`; none when the user cancels.
+  using Chooser = std::function<std::vector<std::filesystem::path>(HWND owner, const std::filesystem::path& folder)>;
+  /// Asks the user for a folder for the outputs of `replay`, starting in `folder`.
+  using FolderChooser = std::function<std::optional<std::filesystem::path>(
+      HWND owner, const std::filesystem::path& replay, const std::filesystem::path& folder)>;
+
+  /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
+  explicit Form1(std::vector<std::filesystem::path> replays = {});
+  ~Form1() override;
+  Form1(const Form1&) = delete;
+  Form1& operator=(const Form1&) = delete;
+
+  /// Creates the window and shows it as `show` says; false when Windows refuses.
+  bool Create(int show);
+  /// Creates and shows the window, then runs the program's message loop until it is closed;
+  /// returns the program's exit status.
+  int Run(int show);
+
+  /// Replace the standard dialogs, so that tests can answer them.
+  void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
+  void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
+
+  /// The window and its controls, for tests; null once the window is closed.
+  HWND hwnd() const { return hwnd_; }
+  HWND command1() const { return command1_; }
+  HWND progressBar1() const { return progressBar1_; }
+  HWND check1() const { return check1_; }
+
+  /// The layout at `dpi`, measured with the system's message font at that DPI.
+  static Form1Layout LayoutFor(UINT dpi);
+  /// The system's message font at `dpi`.
+  static UniqueFont MessageFont(UINT dpi);
+
+  void SetProgressMax(float maximum) override;
+  void SetProgressValue(float value) override;
+  void SetCaption(const std::string& caption) override;
+  void ShowMessage(const std::string& text, const std::string& title) override;
+  void CloseWindow() override;
+  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) override;
+  std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
+                                                    const std::filesystem::path& folder) override;
+  void ShowWarning(const std::string& text, const std::string& details) override;
+  bool UseRecordPtr() const override;
+  std::filesystem::path ProgramFolder() const override;
+  std::filesystem::path DocumentsFolder() const override;
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
+  LRESULT HandleMessage(UINT message, WPARAM wparam, LPARAM lparam);
+  bool OnCreate();
+  void OnCommand(int id, int code);
+  void OnClose();
+  void OnDestroy();
+  void OnDropFiles(HDROP drop);
+  void OnDpiChanged(UINT dpi, const RECT& suggested);
+  void ApplyLayout(UINT dpi);
+  void Pump();
+
+  HWND hwnd_ = nullptr;
+  HWND command1_ = nullptr;
+  HWND progressBar1_ = nullptr;
+  HWND check1_ = nullptr;
+  HWND tooltip_ = nullptr;
+  UniqueFont font_;
+  Chooser chooser_;
+  FolderChooser folderChooser_;
+  vehisect::WindowFlow flow_;
+  std::vector<std::filesystem::path> startReplays_;
+  float maximum_ = 0;
+  bool endsProgram_ = false;
+};
