@@ -43,7 +43,7 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
     if (c == '/' || c == '\\') breakAfter = out.size();
     if (++run > width) {
       const std::size_t at = breakAfter != 0 ? breakAfter : out.size() - 1;
-      out.insert(at, "\n");
+      out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), '\n');
       run = 0;
       for (std::size_t i = at + 1; i < out.size(); ++i) run += (static_cast<unsigned char>(out[i]) & 0xC0) != 0x80;
       breakAfter = 0;
@@ -138,7 +138,7 @@ std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::p
     }
     if (SplitReplay(replay, options, progress, folder).refused) {
       refused = true;
-      return Failure{replay, PathToUtf8(replay) + ": Only 1 Vehical, Nothing to Rip"};
+      return Failure{replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")};
     }
   } catch (const std::exception& e) {
     return Failure{replay, e.what()};
@@ -147,22 +147,22 @@ std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::p
 }
 
 void WindowFlow::ReportFailures(const std::vector<Failure>& failures, std::size_t replays) {
-  std::string text;
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about chains of string operator+.
+  std::string text = "Could not split ";
   if (replays == 1) {
-    text = "Could not split " + FileName(failures[0].replay) + ". No file was written or changed.";
+    text.append(FileName(failures[0].replay)).append(". No file was written or changed.");
   } else if (failures.size() == replays) {
-    text = "Could not split any of the " + std::to_string(replays) +
-           " replays. No file was written or changed.";
+    text.append("any of the ").append(std::to_string(replays)).append(" replays. No file was written or changed.");
   } else {
-    text = "Could not split " + std::to_string(failures.size()) + " of " + std::to_string(replays) +
-           " replays; the others were split. For those, no file was written or changed.";
+    text.append(std::to_string(failures.size())).append(" of ").append(std::to_string(replays));
+    text.append(" replays; the others were split. For those, no file was written or changed.");
   }
   std::string details;
   for (std::size_t i = 0; i < failures.size() && i < kListed; ++i) {
-    details += (i ? "\n\n" : "") + failures[i].message;
+    details.append(i ? "\n\n" : "").append(failures[i].message);
   }
   if (failures.size() > kListed) {
-    details += "\n\n… and " + std::to_string(failures.size() - kListed) + " more.";
+    details.append("\n\n\u2026 and ").append(std::to_string(failures.size() - kListed)).append(" more.");
   }
   window_.ShowWarning(text, details);
 }

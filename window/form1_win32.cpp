@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "replay/names.h"
 #include "window/tooltip.h"
@@ -106,7 +107,8 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   FILEOPENDIALOGOPTIONS options = 0;
   dialog->GetOptions(&options);
   dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
-  const std::wstring title = L"Choose a folder for the outputs of " + replay.filename().wstring();
+  std::wstring title = L"Choose a folder for the outputs of ";
+  title += replay.filename().wstring();
   dialog->SetTitle(title.c_str());
   IShellItem* start = nullptr;
   if (SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(&start)))) {

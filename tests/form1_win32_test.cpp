@@ -1,0 +1,271 @@
+// The Win32 window under Wine, driven through its real click handler and window messages,
+// with the open-file dialog answered through its seam and the real message boxes answered by
+// a second thread, as a user would.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <commctrl.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <mutex>
+#include <thread>
+
+#include "replay/names.h"
+#include "replay_builder.h"
+#include "temp_folder.h"
+#include "window/form1_win32.h"
+
+namespace {
+
+using vehisect::testing::ReplayBuilder;
+using vehisect::testing::Shared;
+using vehisect::testing::TempFolder;
+using vehisect::testing::Vehicle;
+using Names = std::set<std::string>;
+
+std::string Narrow(const std::wstring& wide) { return vehisect::PathToUtf8(std::filesystem::path(wide)); }
+
+std::wstring TextOf(HWND window) {
+  std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+  text.resize(static_cast<std::size_t>(GetWindowTextW(window, text.data(), static_cast<int>(text.size()))));
+  return text;
+}
+
+// Answers every message box owned by a window of this process with OK, keeping its title and
+// text (UTF-8, lines as the box holds them).
+class BoxAnswerer {
+ public:
+  BoxAnswerer() : thread_([this] { Loop(); }) {}
+  ~BoxAnswerer() {
+    stop_ = true;
+    thread_.join();
+  }
+  std::vector<std::string> Shown() {
+    const std::lock_guard lock(mutex_);
+    return shown_;
+  }
+
+ private:
+  static BOOL CALLBACK Visit(HWND window, LPARAM self) {
+    wchar_t name[32] = {};
+    GetClassNameW(window, name, 32);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (wcscmp(name, L"#32770") == 0 && process == GetCurrentProcessId() && IsWindowVisible(window) &&
+        GetWindow(window, GW_OWNER) != nullptr) {
+      auto* answerer = reinterpret_cast<BoxAnswerer*>(self);
+      const std::lock_guard lock(answerer->mutex_);
+      answerer->shown_.push_back(Narrow(TextOf(window)) + ": " + Narrow(TextOf(GetDlgItem(window, 0xFFFF))));
+      PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      Sleep(50);  // let the box go before it is looked for again
+    }
+    return TRUE;
+  }
+  void Loop() {
+    while (!stop_) {
+      EnumWindows(Visit, reinterpret_cast<LPARAM>(this));
+      Sleep(20);
+    }
+  }
+
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::vector<std::string> shown_;
+  std::thread thread_;
+};
+
+// Form1 as a test sees it during a run.
+class WatchedForm : public Form1 {
+ public:
+  using Form1::Form1;
+  std::vector<std::wstring> captions;
+  int largestValue = 0;
+  std::function<void()> duringRun;
+
+  void SetProgressMax(float maximum) override {
+    Form1::SetProgressMax(maximum);
+    captions.push_back(TextOf(command1()));
+    if (duringRun) std::exchange(duringRun, nullptr)();
+  }
+  void SetProgressValue(float value) override {
+    Form1::SetProgressValue(value);
+    if (progressBar1() != nullptr) {
+      largestValue = std::max(largestValue, static_cast<int>(SendMessageW(progressBar1(), PBM_GETPOS, 0, 0)));
+    }
+  }
+};
+
+void PumpUntil(const std::function<bool()>& done) {
+  for (int i = 0; i < 500 && !done(); ++i) {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&message);
+      DispatchMessageW(&message);
+    }
+    Sleep(10);
+  }
+}
+
+class Form1Win32Test : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&controls);
+  }
+
+  TempFolder folder;
+  ReplayBuilder replay;
+  BoxAnswerer boxes;
+  WatchedForm form;
+  int choices = 0;
+
+  Form1Win32Test() {
+    replay.vehicles.push_back({"truck.trk", "Cy"});
+    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
+    EXPECT_TRUE(form.Create(SW_SHOWNORMAL));
+  }
+
+  // Presses "Open" with `chosen` as the dialog's answer.
+  void Open(std::vector<std::filesystem::path> chosen) {
+    form.SetChooser([this, chosen](HWND, const std::filesystem::path&) {
+      ++choices;
+      return chosen;
+    });
+    SendMessageW(form.command1(), BM_CLICK, 0, 0);
+  }
+
+  std::string Shown(const std::filesystem::path& path) const { return vehisect::PathToUtf8(path); }
+};
+
+TEST_F(Form1Win32Test, SplitsAReplayIntoItsFolderAndCloses) {
+  Open({folder.Write("race.rpl", replay.Build())});
+  EXPECT_EQ(form.captions, std::vector<std::wstring>{L"Working..."});
+  EXPECT_EQ(form.largestValue, 4);
+  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Vehisect: Finished"});
+  EXPECT_EQ(form.hwnd(), nullptr);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
+}
+
+TEST_F(Form1Win32Test, TheCheckBoxCarriesTheRecordPointer) {
+  SendMessageW(form.check1(), BM_CLICK, 0, 0);
+  Open({folder.Write("race.rpl", replay.Build())});
+  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
+}
+
+TEST_F(Form1Win32Test, RefusesAOneVehicleReplayAndCloses) {
+  replay.vehicleCount = "1";
+  Open({folder.Write("one.rpl", replay.Build())});
+  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Aborting: Only 1 Vehical\r\nNothing to Rip"});
+  EXPECT_EQ(form.hwnd(), nullptr);
+  EXPECT_EQ(folder.Names(), Names{"one.rpl"});
+}
+
+TEST_F(Form1Win32Test, ShowsAFailureAndStaysReadyAndACancelDoesNothing) {
+  replay.recordCount = "5";
+  const auto input = folder.Write("short.rpl", replay.Build());
+  Open({input});
+  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Vehisect: Could not split short.rpl. No file was written or changed.\r\n\r\n" +
+                                                    vehisect::WrapLongWords(Shown(input) + ":94: expected the \"type,time\" label line, found the end of the file")});
+  ASSERT_NE(form.hwnd(), nullptr);
+  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
+
+  Open({});
+  EXPECT_EQ(choices, 2);
+  EXPECT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_NE(form.hwnd(), nullptr);
+
+  replay.recordCount = "";
+  Open({folder.Write("short.rpl", replay.Build())});
+  EXPECT_EQ(form.hwnd(), nullptr);
+}
+
+TEST_F(Form1Win32Test, TakesNoInputDuringARunAndPutsOffAClose) {
+  replay.recordCount = "5";  // the run fails, so the window would stay open
+  const auto input = folder.Write("short.rpl", replay.Build());
+  form.duringRun = [&] {
+    SendMessageW(form.command1(), BM_CLICK, 0, 0);  // a second run must not start
+    PostMessageW(form.check1(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    PostMessageW(form.check1(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
+    PostMessageW(form.hwnd(), WM_CLOSE, 0, 0);
+    form.SetProgressValue(1);  // pumps the messages posted
+    EXPECT_NE(form.hwnd(), nullptr);
+    EXPECT_EQ(SendMessageW(form.check1(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  };
+  Open({input});
+  EXPECT_EQ(choices, 1);
+  EXPECT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(form.hwnd(), nullptr);
+}
+
+// A drop as Windows hands it to the window: a DROPFILES block of UTF-16 names.
+HDROP DropOf(const std::vector<std::filesystem::path>& files) {
+  std::wstring names;
+  for (const auto& file : files) names.append(file.wstring()).push_back(L'\0');
+  names.push_back(L'\0');
+  const HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+  auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+  drop->pFiles = sizeof(DROPFILES);
+  drop->fWide = TRUE;
+  std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
+  GlobalUnlock(memory);
+  return static_cast<HDROP>(memory);
+}
+
+TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
+  const auto first = folder.Write("race1.rpl", replay.Build());
+  std::filesystem::create_directory(folder.path() / "other");
+  const auto second = folder.Write("other/race2.rpl", replay.Build());
+  const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
+  SendMessageW(form.hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, bad, second})), 0);
+  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{
+                               "Vehisect: Could not split 1 of 3 replays; the others were split. For those, no file was "
+                               "written or changed.\r\n\r\n" +
+                               vehisect::WrapLongWords(Shown(bad) + ":2: expected the \"demoLevel\" value line, found the end of the file")});
+  EXPECT_NE(form.hwnd(), nullptr);
+  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+}
+
+TEST(Form1Win32StartTest, SplitsTheReplaysItWasStartedWith) {
+  TempFolder folder;
+  ReplayBuilder replay;
+  replay.records = {Shared("s1")};
+  const auto input = folder.Write("race.rpl", replay.Build());
+  BoxAnswerer boxes;
+  WatchedForm form({input});
+  ASSERT_TRUE(form.Create(SW_SHOWNORMAL));
+  PumpUntil([&] { return form.hwnd() == nullptr; });
+  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Vehisect: Finished"});
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+// Every text fits its control at the DPIs of common screens: 100, 150 and 200 %.
+TEST(Form1Win32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
+  for (const UINT dpi : {96u, 144u, 192u}) {
+    const Form1Layout layout = Form1::LayoutFor(dpi);
+    const UniqueFont font = Form1::MessageFont(dpi);
+    const HDC dc = GetDC(nullptr);
+    const HGDIOBJ old = SelectObject(dc, font.get());
+    SIZE check{}, working{};
+    GetTextExtentPoint32W(dc, L"Use demoRecordPtr", 17, &check);
+    GetTextExtentPoint32W(dc, L"Working...", 10, &working);
+    SelectObject(dc, old);
+    ReleaseDC(nullptr, dc);
+    const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
+    EXPECT_GE(layout.check1.right - layout.check1.left, box + check.cx + 4) << dpi;
+    EXPECT_GE(layout.check1.bottom - layout.check1.top, check.cy) << dpi;
+    EXPECT_GE(layout.command1.right - layout.command1.left, working.cx + 8) << dpi;
+    EXPECT_LE(layout.check1.right, layout.client.cx) << dpi;
+    EXPECT_LE(layout.check1.bottom, layout.client.cy) << dpi;
+    EXPECT_GE(layout.client.cx, MulDiv(124, static_cast<int>(dpi), 96)) << dpi;
+  }
+}
+
+}  // namespace
