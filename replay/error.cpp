@@ -25,8 +25,9 @@ ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std:
 
 std::string Quoted(std::string_view text) {
   // A corrupt line can be a megabyte of binary; the message only needs its start, and stays
-  // ASCII so that any front end can show it whatever the replay's code page.
-  constexpr std::size_t kShown = 40;
+  // ASCII, but for the ellipsis, so that any front end can show it whatever the replay's
+  // code page.
+  constexpr std::size_t kShown = 60;
   static constexpr char kHex[] = "0123456789abcdef";
   std::string out = "\"";
   for (std::size_t i = 0; i < text.size() && i < kShown; ++i) {
@@ -39,7 +40,7 @@ std::string Quoted(std::string_view text) {
       out += static_cast<char>(c);
     }
   }
-  if (text.size() > kShown) out += "...";
+  if (text.size() > kShown) out += "\u2026";
   out += '"';
   return out;
 }

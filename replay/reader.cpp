@@ -38,7 +38,12 @@ std::string_view TrimTrailingSpaces(std::string_view s) {
 LineReader::LineReader(std::istream& in, std::string name)
     : in_(in), name_(std::move(name)), buffer_(new char[kFirstSize]), size_(kFirstSize) {}
 
-void LineReader::Fail(const std::string& what) const { throw ReplayError(name_, line_, what); }
+void LineReader::Fail(const std::string& what) const {
+  if (!lineFeeds_) throw ReplayError(name_, line_, what);
+  throw ReplayError(name_, line_, std::string(what).append("; its lines end in LF alone, while replays end "
+                                                          "them in CR LF: an editor or a file transfer may have "
+                                                          "converted it"));
+}
 
 bool LineReader::Fill() {
   if (eof_) return false;
@@ -70,6 +75,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
     const void* cr = std::memchr(data + from, '\r', end_ - from);
     const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : end_;
     if (stop - begin_ > kMaxLine) {
+      lineFeeds_ = std::memchr(data + begin_, '\n', stop - begin_) != nullptr;
       ++line_;
       Fail("expected a line of at most 1048576 bytes, found a longer one");
     }
@@ -91,6 +97,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
       }
       // The last line of a file may lack its terminator.
       const std::string_view text(buffer_.get() + begin_, end_ - begin_);
+      lineFeeds_ = text.find('\n') != std::string_view::npos;
       begin_ = end_;
       scanned_ = 0;
       ++line_;
@@ -164,8 +171,8 @@ std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t
 std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) throw ReplayError(shown, "expected a replay file, found nothing there");
-  if (std::filesystem::is_directory(status)) throw ReplayError(shown, "expected a replay file, found a folder");
+  if (!std::filesystem::exists(status)) throw ReplayError(shown, "expected a replay file, found no such file");
+  if (std::filesystem::is_directory(status)) throw ReplayError(shown, "expected a replay file, found that it is a folder, not a replay");
   // A pipe or device could block the window forever, or never end.
   if (!std::filesystem::is_regular_file(status)) {
     throw ReplayError(shown, "expected a replay file, found a special file");

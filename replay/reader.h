@@ -92,6 +92,7 @@ class LineReader {
   std::size_t end_ = 0;      // end of the bytes read so far
   std::uint64_t dropped_ = 0;  // bytes consumed and moved out of the buffer
   bool eof_ = false;
+  bool lineFeeds_ = false;  // a line read whole by the slow path held LF bytes
   std::uint64_t line_ = 0;
 };
 

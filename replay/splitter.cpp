@@ -14,6 +14,19 @@
 namespace vehisect {
 namespace {
 
+// Reads record `r`; a replay that ends inside the record stream names the record it ends in.
+void ReadRecordOf(LineReader& reader, const ReplayHeader& header, std::uint64_t r, StateRecord& record,
+                  bool plain) {
+  try {
+    ReadRecord(reader, header.vehicleCount, record, plain);
+  } catch (const ReplayError& e) {
+    std::string what = e.what();
+    if (what.find("found the end of the file") == std::string::npos) throw;
+    what.append(", in record ").append(std::to_string(r)).append(" of ").append(std::to_string(header.records));
+    throw ReplayError(what);
+  }
+}
+
 // Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
 SplitResult Split(std::istream& replay, const std::string& replayName, const SplitOptions& options,
                   WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
@@ -48,7 +61,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
       for (const std::string_view piece : record.pieces) writer.Write(piece);
     };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
-      ReadRecord(reader, header.vehicleCount, record, options.plainRecords);
+      ReadRecordOf(reader, header, r, record, options.plainRecords);
       if (record.shared) {
         for (OutputWriter& writer : writers) write(writer);
       } else if (OutputWriter* writer = writerOf[record.vehicle]) {

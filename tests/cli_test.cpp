@@ -65,7 +65,7 @@ TEST_F(CliTest, GoesOnAfterAFailureAndReportsIt) {
   EXPECT_EQ(outcome.err,
             "vehisect-cli: one.rpl: Only 1 Vehical, Nothing to Rip\n"
             "vehisect-cli: bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file\n"
-            "vehisect-cli: missing.rpl: expected a replay file, found nothing there\n");
+            "vehisect-cli: missing.rpl: expected a replay file, found no such file\n");
   EXPECT_EQ(folder.Names(), (Names{"one.rpl", "bad.rpl", "race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 

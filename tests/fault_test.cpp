@@ -121,9 +121,9 @@ TEST_F(FaultTest, InputsThatAreNotReplayFiles) {
   const Outcome outcome = RunCli(folder.path(), {"folder.rpl", "pipe.rpl", "missing.rpl", "empty.rpl"});
   ExpectCleanFailure(outcome);
   EXPECT_EQ(outcome.err,
-            "vehisect-cli: folder.rpl: expected a replay file, found a folder\n"
+            "vehisect-cli: folder.rpl: expected a replay file, found that it is a folder, not a replay\n"
             "vehisect-cli: pipe.rpl: expected a replay file, found a special file\n"
-            "vehisect-cli: missing.rpl: expected a replay file, found nothing there\n"
+            "vehisect-cli: missing.rpl: expected a replay file, found no such file\n"
             "vehisect-cli: empty.rpl:1: expected the \"demoLevel\" label line, found the end of the file\n");
   EXPECT_EQ(folder.Names(), (Names{"folder.rpl", "pipe.rpl", "empty.rpl"}));
 }

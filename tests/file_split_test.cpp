@@ -65,7 +65,7 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   replay.recordCount = "4";  // one record more than the file holds
   const auto input = folder.Write("race.rpl", replay.Build());
   EXPECT_EQ(ErrorOf(input),
-            PathToUtf8(input) + ":72: expected the \"type,time\" label line, found the end of the file");
+            PathToUtf8(input) + ":72: expected the \"type,time\" label line, found the end of the file, in record 4 of 4");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl"}));
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "old");
 
@@ -118,8 +118,8 @@ TEST_F(FileSplitTest, NamesFilesInUnicodeFromWindows1252Drivers) {
 
 TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
   const std::string missing = PathToUtf8(folder.path() / "missing.rpl");
-  EXPECT_EQ(ErrorOf(folder.path() / "missing.rpl"), missing + ": expected a replay file, found nothing there");
-  EXPECT_EQ(ErrorOf(folder.path()), PathToUtf8(folder.path()) + ": expected a replay file, found a folder");
+  EXPECT_EQ(ErrorOf(folder.path() / "missing.rpl"), missing + ": expected a replay file, found no such file");
+  EXPECT_EQ(ErrorOf(folder.path()), PathToUtf8(folder.path()) + ": expected a replay file, found that it is a folder, not a replay");
   const auto empty = folder.Write("empty.rpl", "");
   EXPECT_EQ(ErrorOf(empty), PathToUtf8(empty) +
                                 ":1: expected the \"demoLevel\" label line, found the end of the file");

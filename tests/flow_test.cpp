@@ -123,7 +123,7 @@ TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
   replay.recordCount = "4";
   flow.Split({folder.Write("short.rpl", replay.Build())});
   EXPECT_EQ(form.calls.back(), "warning Could not split short.rpl. No file was written or changed.\n" + Shown("short.rpl") +
-                                   ":72: expected the \"type,time\" label line, found the end of the file");
+                                   ":72: expected the \"type,time\" label line, found the end of the file, in record 4 of 4");
   EXPECT_EQ(form.calls[form.calls.size() - 2], "caption Open");
   EXPECT_EQ(form.value, 0);
   EXPECT_EQ(folder.Names(), Names{"short.rpl"});

@@ -150,7 +150,7 @@ TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
   const auto input = folder.Write("short.rpl", replay.Build());
   Open({input});
   const QString where = QString::fromStdString(vehisect::PathToUtf8(input));
-  const QString error = where + ":94: expected the \"type,time\" label line, found the end of the file";
+  const QString error = where + ":94: expected the \"type,time\" label line, found the end of the file, in record 5 of 5";
   EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Could not split short.rpl. No file was written or changed.",
                                            QMessageBox::Warning, QString::fromStdString(vehisect::WrapLongWords(error.toStdString())),
                                            error}}));

@@ -169,7 +169,7 @@ TEST_F(Form1Win32Test, ShowsAFailureAndStaysReadyAndACancelDoesNothing) {
   const auto input = folder.Write("short.rpl", replay.Build());
   Open({input});
   EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Vehisect: Could not split short.rpl. No file was written or changed.\r\n\r\n" +
-                                                    vehisect::WrapLongWords(Shown(input) + ":94: expected the \"type,time\" label line, found the end of the file")});
+                                                    vehisect::WrapLongWords(Shown(input) + ":94: expected the \"type,time\" label line, found the end of the file, in record 5 of 5")});
   ASSERT_NE(form.hwnd(), nullptr);
   EXPECT_EQ(TextOf(form.command1()), L"Open");
   EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);

@@ -268,17 +268,20 @@ TEST_F(SplitterTest, RejectsBadRecordsAndLeavesNoOutput) {
 
   replay.records = {Shared("s1"), Vehicle("v", "0")};
   replay.recordCount = "3";
-  EXPECT_EQ(ErrorOf(), "race.rpl:52: expected the \"type,time\" label line, found the end of the file");
+  EXPECT_EQ(ErrorOf(), "race.rpl:52: expected the \"type,time\" label line, found the end of the file, in record 3 of 3");
   const std::string text = replay.Build();
   EXPECT_EQ(ErrorOf(text.substr(0, text.size() - 10)),
-            "race.rpl:51: expected the \"damageCode,gear\" value line, found the end of the file");
+            "race.rpl:51: expected the \"damageCode,gear\" value line, found the end of the file, in record 2 of 3");
 }
 
 TEST_F(SplitterTest, RejectsFilesTheLayoutDoesNotFit) {
   EXPECT_EQ(ErrorOf(""), "race.rpl:1: expected the \"demoLevel\" label line, found the end of the file");
-  // Line feeds alone do not end lines, so a file written with them is one long line.
+  // Line feeds alone do not end lines, so a file written with them is one long line; the
+  // message says how that may have come about.
   replay.eol = "\n";
-  EXPECT_EQ(ErrorOf(), "race.rpl:2: expected the \"demoLevel\" value line, found the end of the file");
+  EXPECT_EQ(ErrorOf(), "race.rpl:2: expected the \"demoLevel\" value line, found the end of the file; its lines "
+                       "end in LF alone, while replays end them in CR LF: an editor or a file transfer may have "
+                       "converted it");
   replay.eol = "\r\n";
   const std::string text = replay.Build();
   EXPECT_EQ(ErrorOf(text.substr(0, text.find("van.trk"))),
