@@ -73,6 +73,30 @@ std::string FoldCase(std::string_view name) {
   return out;
 }
 
+namespace {
+
+// The length of the file name `name` as the file system counts it: UTF-16 units on Windows,
+// where every Windows-1252 character is one, and UTF-8 bytes elsewhere.
+std::size_t NameLength(std::string_view name) {
+#ifdef _WIN32
+  return name.size();
+#else
+  return Utf8FromCp1252(name).size();
+#endif
+}
+
+// The longest file name that Windows, Linux and macOS allow.
+constexpr std::size_t kMaxNameLength = 255;
+
+// `driver` shortened, a character at a time, until `prefix` + it + `tail` makes a name the
+// file system allows; the driver line inside the output keeps its whole text.
+std::string Fitted(const std::string& prefix, std::string driver, const std::string& tail) {
+  while (!driver.empty() && NameLength(prefix + driver + tail) > kMaxNameLength) driver.pop_back();
+  return driver;
+}
+
+}  // namespace
+
 std::vector<std::string> OutputNames(const ReplayHeader& header, const std::string& file) {
   const std::string prefix = "VH_" + SafeFileName(header.levelName) + "_";
   std::vector<std::string> names;
@@ -82,10 +106,11 @@ std::vector<std::string> OutputNames(const ReplayHeader& header, const std::stri
   };
   for (std::size_t i = 0; i < header.vehicles.size(); ++i) {
     const std::string driver = SafeFileName(header.vehicles[i].driver);
-    std::string name = prefix + driver + ".rpl";
+    std::string name = prefix + Fitted(prefix, driver, ".rpl") + ".rpl";
     if (taken(name)) {
       // Windows would open the earlier vehicle's file again; the position tells them apart.
-      name = prefix + driver + std::to_string(i + 1) + ".rpl";
+      const std::string tail = std::to_string(i + 1) + ".rpl";
+      name = prefix + Fitted(prefix, driver, tail) + tail;
       if (taken(name)) {
         throw ReplayError(file, "expected a free output name for vehicle " +
                                     std::to_string(i + 1) + ", found " + Quoted(name) +
