@@ -137,17 +137,40 @@ bool Parse(int argc, char** argv, Settings& s) {
 
 }  // namespace
 
+constexpr const char* kHelp =
+    "Writes a synthetic replay in the game's layout to OUT; the same options always give the\n"
+    "same bytes.\n\n"
+    "  --vehicles N          vehicles in the replay, 1 to 8 (default 3)\n"
+    "  --objects M           object-location lines (default 4)\n"
+    "  --records R           records in the stream (default 60)\n"
+    "  --mib S               as many records as make about S MiB instead\n"
+    "  --seed X              seed of the values (default 1)\n"
+    "  --drivers NAME,...    the driver names, in vehicle order, as Windows-1252 bytes;\n"
+    "                        vehicles beyond them get generated names\n"
+    "  --help                show this help\n";
+
 int main(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::string(argv[i]) == "--help") {
+      std::cout << kUsage << "\n\n" << kHelp;
+      return 0;
+    }
+  }
   Settings s;
   if (!Parse(argc, argv, s)) {
     std::cerr << kUsage << "\n";
     return 2;
   }
   if (s.mebibytes > 0) {
-    // Average record sizes of this generator: about 400 bytes for a vehicle record and 230
-    // for a shared one, in the mix of AppendRecord.
-    const double perRecord = (400.0 * s.vehicles + 230.0) / (s.vehicles + 1);
-    s.records = static_cast<std::uint64_t>(static_cast<double>(s.mebibytes << 20) / perRecord);
+    // The average size of a record measured on a sample of this generator's own records, so
+    // that the file comes out near the size asked for.
+    constexpr std::uint64_t kSample = 4096;
+    Random sample(s.seed);
+    std::string bytes;
+    for (std::uint64_t r = 0; r < kSample; ++r) AppendRecord(bytes, sample, r, s.vehicles);
+    const double perRecord = static_cast<double>(bytes.size()) / kSample;
+    const double wanted = static_cast<double>(s.mebibytes << 20) - static_cast<double>(Header(s).size());
+    s.records = wanted > 0 ? static_cast<std::uint64_t>(wanted / perRecord) : 0;
   }
   std::ofstream file(s.out, std::ios::binary | std::ios::trunc);
   std::string buffer = Header(s);
