@@ -12,6 +12,7 @@
 
 #include "replay/error.h"
 #include "replay/header.h"
+#include "replay/listing.h"
 #include "replay/names.h"
 #include "replay/reader.h"
 #include "replay/record.h"
@@ -74,6 +75,21 @@ void Copy(const fs::path& replay, const fs::path& out, const std::vector<std::ui
     files[k].write(buffer.data(), static_cast<std::streamsize>(n));
     left[k] -= n;
   }
+}
+
+// Reads the replay once in large chunks and drops the bytes, as cat > /dev/null does.
+void Read(const fs::path& replay) {
+  std::vector<char> buffer(std::size_t{1} << 20);
+  std::ifstream in(replay, std::ios::binary);
+  while (in.read(buffer.data(), static_cast<std::streamsize>(buffer.size())) || in.gcount() > 0) {
+  }
+}
+
+// Prints the median of `values` and their spread, smallest to largest.
+void Report(const char* what, std::vector<double> values, const char* unit = " s") {
+  std::sort(values.begin(), values.end());
+  std::printf("%-14s %.3f%s median, %.3f to %.3f\n", what, values[values.size() / 2], unit, values.front(),
+              values.back());
 }
 
 struct Counts {
@@ -150,21 +166,39 @@ int main(int argc, char** argv) {
     const double smallPeak = PeakMiB();
 
     const double input = static_cast<double>(fs::file_size(large));
-    constexpr int kRuns = 3;
-    double split = 1e30, copy = 1e30;
+    // Each measure several times, taken in turn, so that a busy moment of the machine falls on
+    // all of them alike; the median and the spread tell a noisy run from a real change.
+    constexpr int kRuns = 5;
+    std::vector<double> split, copy, ratio, list, read, one;
     std::vector<std::uintmax_t> sizes;
+    vehisect::SplitOptions first;
+    first.vehicles = {"1"};
     for (int run = 0; run < kRuns; ++run) {
-      split = std::min(split, Seconds(work, [&] { sizes = Split(large, work); }));
+      split.push_back(Seconds(work, [&] { sizes = Split(large, work); }));
+      copy.push_back(Seconds(work, [&] { Copy(large, work, sizes); }));
+      ratio.push_back(split.back() / copy.back());
+      list.push_back(Seconds(work, [&] { vehisect::ListReplay(large); }));
+      read.push_back(Seconds(work, [&] { Read(large); }));
+      one.push_back(Seconds(work, [&] {
+        vehisect::NullWindow window;
+        vehisect::SplitReplay(large, first, window, work);
+      }));
     }
     const double largePeak = PeakMiB();
-    for (int run = 0; run < kRuns; ++run) copy = std::min(copy, Seconds(work, [&] { Copy(large, work, sizes); }));
     double output = 0;
     for (const auto size : sizes) output += static_cast<double>(size);
 
-    std::printf("input          %.1f MiB, %zu outputs, %.1f MiB written\n", MiB(input), sizes.size(), MiB(output));
-    std::printf("split          %.3f s, %.0f MiB/s of input (best of %d)\n", split, MiB(input) / split, kRuns);
-    std::printf("copy           %.3f s, %.0f MiB/s of input (best of %d)\n", copy, MiB(input) / copy, kRuns);
-    std::printf("split/copy     %.2f\n", split / copy);
+    std::printf("input          %.1f MiB, %zu outputs, %.1f MiB written; %d runs of each, in turn\n", MiB(input),
+                sizes.size(), MiB(output), kRuns);
+    Report("split", split);
+    Report("copy", copy);
+    Report("split/copy", ratio, "");
+    Report("list", list);
+    Report("read (cat)", read);
+    std::vector<double> listRatio;
+    for (int run = 0; run < kRuns; ++run) listRatio.push_back(list[run] / read[run]);
+    Report("list/read", listRatio, "");
+    Report("vehicle 1 of 8", one);
     std::printf("peak memory    %.1f MiB at start, %.1f MiB after %.0f MiB, %.1f MiB after %.0f MiB\n",
                 startPeak, smallPeak, MiB(static_cast<double>(fs::file_size(small))), largePeak, MiB(input));
   } catch (const std::exception& e) {
