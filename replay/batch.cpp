@@ -8,7 +8,7 @@ namespace {
 
 std::string Key(const std::filesystem::path& folder, const std::string& name) {
   std::error_code ec;
-  std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
+  const std::filesystem::path absolute = std::filesystem::absolute(folder, ec);
   return PathToUtf8(absolute.lexically_normal()) + '\n' + FoldCase(name);
 }
 

@@ -183,5 +183,4 @@ std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& s
   return in;
 }
 
-
 }  // namespace vehisect
