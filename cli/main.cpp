@@ -1,5 +1,6 @@
 // vehisect-cli: splits replays from the command line through the same core as the window.
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +21,8 @@
 #define VEHISECT_ISATTY(f) isatty(fileno(f))
 #endif
 
+#include "replay/cancel.h"
+#include "replay/error.h"
 #include "replay/listing.h"
 #include "replay/names.h"
 #include "replay/splitter.h"
@@ -32,16 +35,39 @@ using vehisect::PathToUtf8;
 constexpr const char* kUsage =
     "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [-q] REPLAY...";
 
-volatile std::sig_atomic_t g_signal = 0;
+// Set by Ctrl-C and the other signals that ask a program to end; the run stops cleanly, or,
+// once its commit has begun, finishes it.
+vehisect::CancelToken g_stop;
 
-extern "C" void OnSignal(int signal) { g_signal = signal; }
+// The exit status of a run that was stopped, as shells give for Ctrl-C.
+constexpr int kStopped = 130;
 
-// Thrown out of a run when a signal arrives, so that the run cleans up as on any failure.
-struct Interrupted {};
+// Whether a split is on, which a closing console waits for.
+std::atomic<bool> g_running{false};
 
-void StopIfSignalled() {
-  if (g_signal != 0) throw Interrupted{};
+#ifdef _WIN32
+
+BOOL WINAPI OnConsoleEvent(DWORD event) {
+  g_stop.Request();
+  // Windows ends the program when this returns from a console close: give the run the few
+  // seconds it has to clean up.
+  if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
+    for (int i = 0; i < 450 && g_running; ++i) Sleep(10);
+  }
+  return TRUE;
 }
+
+void CatchStops() { SetConsoleCtrlHandler(OnConsoleEvent, TRUE); }
+#else
+extern "C" void OnSignal(int) { g_stop.Request(); }
+
+void CatchStops() {
+  struct sigaction action {};
+  action.sa_handler = OnSignal;
+  sigemptyset(&action.sa_mask);
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) sigaction(signal, &action, nullptr);
+}
+#endif
 
 // Stands in for the window: a progress bar on a terminal, nothing otherwise.
 class Console : public vehisect::WindowOps {
@@ -49,13 +75,9 @@ class Console : public vehisect::WindowOps {
   Console(bool showProgress, std::string label) : show_(showProgress), label_(std::move(label)) {}
   ~Console() override { Clear(); }
 
-  void SetProgressMax(float maximum) override {
-    StopIfSignalled();
-    maximum_ = maximum;
-  }
+  void SetProgressMax(float maximum) override { maximum_ = maximum; }
 
   void SetProgressValue(float value) override {
-    StopIfSignalled();
     // The run resets the value to 0 when it is done; that is not worth a frame.
     if (!show_ || value == 0) return;
     const auto now = std::chrono::steady_clock::now();
@@ -298,13 +320,21 @@ int Split(Options& options) {
     }
   }
 
-  std::signal(SIGINT, OnSignal);
-  std::signal(SIGTERM, OnSignal);
+  CatchStops();
+  struct Running {
+    Running() { g_running = true; }
+    ~Running() { g_running = false; }
+  } running;
   const bool progress = !options.quiet && VEHISECT_ISATTY(stderr);
-  vehisect::Batch batch;
+  std::vector<std::filesystem::path> replays;
+  for (const std::string& replay : options.replays) replays.push_back(PathFromUtf8(replay));
+  vehisect::Batch batch(replays);
   options.split.batch = &batch;
+  options.split.cancel = &g_stop;
+  options.split.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
   int status = 0;
   for (const std::string& replay : options.replays) {
+    if (g_stop.requested()) return kStopped;
     try {
       vehisect::SplitResult result;
       {
@@ -322,13 +352,10 @@ int Split(Options& options) {
       for (const std::string& warning : result.warnings) {
         std::cerr << "vehisect-cli: warning: " << warning << "\n";
       }
-      StopIfSignalled();
-    } catch (const Interrupted&) {
-      // The run has removed its temporary files; end the way the signal would have.
-      const int signal = g_signal;
-      std::signal(signal, SIG_DFL);
-      std::raise(signal);
-      return 128 + signal;
+    } catch (const vehisect::ReplayError& e) {
+      std::cerr << "vehisect-cli: " << e.what() << "\n";
+      if (e.kind() == vehisect::ReplayError::Kind::kCancelled) return kStopped;
+      status = 1;
     } catch (const std::exception& e) {
       // A replay error names the file and line; anything else (memory, threads) is rare, but
       // must not end the program with an abort either.

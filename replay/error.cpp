@@ -4,7 +4,7 @@
 
 namespace vehisect {
 
-ReplayError::ReplayError(const std::string& what) : std::runtime_error(what) {}
+ReplayError::ReplayError(const std::string& what, Kind kind) : std::runtime_error(what), kind_(kind) {}
 
 namespace {
 
@@ -22,6 +22,12 @@ ReplayError::ReplayError(const std::string& file, const std::string& what)
 
 ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std::string& what)
     : std::runtime_error(Located(file, std::to_string(line), what)) {}
+
+ReplayError ReplayError::Cancelled(const std::string& file) {
+  return ReplayError(Located(file, "", "expected to split the replay, found the run stopped; "
+                                       "no output was written or changed"),
+                     Kind::kCancelled);
+}
 
 std::string Quoted(std::string_view text) {
   // A corrupt line can be a megabyte of binary; the message only needs its start, and stays

@@ -73,32 +73,80 @@ std::string FoldCase(std::string_view name) {
   return out;
 }
 
-namespace {
-
-// The length of the file name `name` as the file system counts it: UTF-16 units on Windows,
-// where every Windows-1252 character is one, and UTF-8 bytes elsewhere.
-std::size_t NameLength(std::string_view name) {
-#ifdef _WIN32
-  return name.size();
-#else
-  return Utf8FromCp1252(name).size();
-#endif
+std::string FoldUtf8(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (std::size_t i = 0; i < utf8.size(); ++i) {
+    const auto b = static_cast<unsigned char>(utf8[i]);
+    if (b < 0x80) {
+      out += static_cast<char>(FoldByte(b));
+      continue;
+    }
+    // The letters that fold are two bytes long in UTF-8; anything else is copied as it is.
+    if ((b & 0xE0) != 0xC0 || i + 1 >= utf8.size()) {
+      out += static_cast<char>(b);
+      continue;
+    }
+    const char32_t c = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8[i + 1]) & 0x3Fu);
+    char32_t folded = c;
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) folded = c + 0x20;
+    if (c == 0x160 || c == 0x152 || c == 0x17D) folded = c + 1;  // Š Œ Ž
+    if (c == 0x178) folded = 0xFF;                               // Ÿ
+    AppendUtf8(out, folded);
+    ++i;
+  }
+  return out;
 }
+
+namespace {
 
 // The longest file name that Windows, Linux and macOS allow.
 constexpr std::size_t kMaxNameLength = 255;
 
-// `driver` shortened, a character at a time, until `prefix` + it + `tail` makes a name the
-// file system allows; the driver line inside the output keeps its whole text.
-std::string Fitted(const std::string& prefix, std::string driver, const std::string& tail) {
-  while (!driver.empty() && NameLength(prefix + driver + tail) > kMaxNameLength) driver.pop_back();
-  return driver;
+// The length of the Windows-1252 character `c` in a file name as the file system counts it:
+// UTF-16 units on Windows, where every Windows-1252 character is one, and UTF-8 bytes
+// elsewhere.
+std::size_t CharLength(char c) {
+#ifdef _WIN32
+  (void)c;
+  return 1;
+#else
+  const char32_t code = CodePoint(c);
+  return code < 0x80 ? 1 : code < 0x800 ? 2 : 3;
+#endif
+}
+
+std::size_t NameLength(std::string_view name) {
+  std::size_t length = 0;
+  for (const char c : name) length += CharLength(c);
+  return length;
+}
+
+// The longest start of `driver` with which `prefix` + it + `tail` makes a name the file system
+// allows; the driver line inside the output keeps its whole text.
+std::string_view Fitted(const std::string& prefix, std::string_view driver, const std::string& tail) {
+  std::size_t length = NameLength(prefix) + NameLength(tail);
+  std::size_t kept = 0;
+  while (kept < driver.size() && length + CharLength(driver[kept]) <= kMaxNameLength) {
+    length += CharLength(driver[kept++]);
+  }
+  return driver.substr(0, kept);
 }
 
 }  // namespace
 
+std::string FittedName(std::string_view start, const std::string& tail) {
+  return std::string(Fitted("", start, tail)) + tail;
+}
+
+namespace {
+
+std::string Prefix(const ReplayHeader& header) { return "VH_" + SafeFileName(header.levelName) + "_"; }
+
+}  // namespace
+
 std::vector<std::string> OutputNames(const ReplayHeader& header, const std::string& file) {
-  const std::string prefix = "VH_" + SafeFileName(header.levelName) + "_";
+  const std::string prefix = Prefix(header);
   std::vector<std::string> names;
   const auto taken = [&](const std::string& name) {
     return std::any_of(names.begin(), names.end(),
@@ -106,16 +154,18 @@ std::vector<std::string> OutputNames(const ReplayHeader& header, const std::stri
   };
   for (std::size_t i = 0; i < header.vehicles.size(); ++i) {
     const std::string driver = SafeFileName(header.vehicles[i].driver);
-    std::string name = prefix + Fitted(prefix, driver, ".rpl") + ".rpl";
-    if (taken(name)) {
-      // Windows would open the earlier vehicle's file again; the position tells them apart.
-      const std::string tail = std::to_string(i + 1) + ".rpl";
-      name = prefix + Fitted(prefix, driver, tail) + tail;
-      if (taken(name)) {
-        throw ReplayError(file, "expected a free output name for vehicle " +
-                                    std::to_string(i + 1) + ", found " + Quoted(name) +
-                                    " already given to another vehicle");
-      }
+    std::string name = prefix;
+    name.append(Fitted(prefix, driver, ".rpl")).append(".rpl");
+    // Windows would open the earlier vehicle's file again: the position tells them apart, or,
+    // when a driver already carries that number (A, A3, A), the next number free.
+    for (std::size_t n = i + 1; taken(name); ++n) {
+      const std::string tail = std::to_string(n) + ".rpl";
+      name = prefix;
+      name.append(Fitted(prefix, driver, tail)).append(tail);
+    }
+    if (NameLength(name) > kMaxNameLength) {
+      throw ReplayError(file, "expected output names of at most 255 characters, found one of " +
+                                  std::to_string(NameLength(name)) + " for vehicle " + std::to_string(i + 1));
     }
     names.push_back(std::move(name));
   }
@@ -123,15 +173,19 @@ std::vector<std::string> OutputNames(const ReplayHeader& header, const std::stri
 }
 
 std::vector<std::size_t> SelectVehicles(const ReplayHeader& header,
+                                        const std::vector<std::string>& names,
                                         const std::vector<std::string>& which,
                                         const std::string& file) {
   const std::size_t count = header.vehicles.size();
+  const std::size_t prefix = Prefix(header).size();
   std::vector<bool> chosen(count, which.empty());
   for (const std::string& entry : which) {
     bool found = false;
     const auto position = ParseWholeNumber(entry, 1, static_cast<std::int64_t>(count));
     for (std::size_t k = 0; k < count; ++k) {
-      const bool named = SameIgnoringAsciiCase(entry, Utf8FromCp1252(header.vehicles[k].driver));
+      const std::string_view output = std::string_view(names[k]).substr(prefix, names[k].size() - prefix - 4);
+      const bool named = SameIgnoringAsciiCase(entry, Utf8FromCp1252(header.vehicles[k].driver)) ||
+                         SameIgnoringAsciiCase(entry, Utf8FromCp1252(output));
       if (named || (position && static_cast<std::size_t>(*position) == k + 1)) {
         chosen[k] = true;
         found = true;

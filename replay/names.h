@@ -17,19 +17,26 @@ std::string SafeFileName(std::string_view text);
 /// case-blind file system takes for one compare equal.
 std::string FoldCase(std::string_view name);
 
+/// `utf8` with every letter that FoldCase folds folded, ASCII included, so that file names
+/// a case-blind file system takes for one compare equal.
+std::string FoldUtf8(std::string_view utf8);
+
 /// The output file names of the vehicles of `header`, in Windows-1252 like the replay:
-/// "VH_" + level name + "_" + driver + ".rpl", made safe, and made unique ignoring case
-/// by appending the vehicle's position to a repeated driver part. Raises ReplayError naming
-/// `file` when a name is still taken after that.
+/// "VH_" + level name + "_" + driver + ".rpl", made safe, a driver too long shortened, and
+/// made unique ignoring case by appending the vehicle's position, or the next number free, to
+/// a repeated driver part. Raises ReplayError naming `file` for a name still too long.
 std::vector<std::string> OutputNames(const ReplayHeader& header, const std::string& file);
 
-/// The 0-based positions of the vehicles of `header` that `which` names, in vehicle order:
-/// each entry a position from 1 or a driver as its output shows it (UTF-8, ignoring the case
-/// of A to Z); every vehicle when `which` is empty. Raises ReplayError naming `file` and its
-/// vehicles for an entry that names none.
-std::vector<std::size_t> SelectVehicles(const ReplayHeader& header,
-                                        const std::vector<std::string>& which,
-                                        const std::string& file);
+/// `start` (Windows-1252 bytes), shortened as much as needed, followed by `tail`: the longest
+/// such file name the file system allows.
+std::string FittedName(std::string_view start, const std::string& tail);
+
+/// The 0-based positions of the vehicles of `header`, whose outputs are `names`, that `which`
+/// names, in vehicle order: each entry a position from 1, a driver, or the driver part of its
+/// output's name (UTF-8, ignoring the case of A to Z); every vehicle when `which` is empty.
+/// Raises ReplayError naming `file` and its vehicles for an entry that names none.
+std::vector<std::size_t> SelectVehicles(const ReplayHeader& header, const std::vector<std::string>& names,
+                                        const std::vector<std::string>& which, const std::string& file);
 
 /// The Windows-1252 text of a replay as UTF-8.
 std::string Utf8FromCp1252(std::string_view text);

@@ -1,125 +1,119 @@
 #include "replay/outputs.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
-#include <chrono>
-#include <random>
-#include <thread>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
+#include <optional>
 
 #include "replay/error.h"
+#include "replay/folder_lock.h"
 #include "replay/names.h"
 
 namespace vehisect {
 namespace {
 
-std::filesystem::path TemporaryPath(const std::filesystem::path& folder) {
-  static std::mt19937_64 random{std::random_device{}()};
-  for (;;) {
-    const auto path = folder / ("vehisect-" + std::to_string(random()) + ".tmp");
-    std::error_code ec;
-    if (!std::filesystem::exists(path, ec)) return path;
+constexpr char kMark[] = ".vehisect-";
+
+// A file of the run `run` in `folder` for its `k`th output, `name`: "new" while it is written,
+// "old" for the older file it replaces until the commit is done, "kept" for an older file that
+// could not be put back. The name shows the output and the run, for the player and for the
+// next run's cleanup; the number keeps apart outputs whose names were shortened alike.
+std::filesystem::path RunFile(const std::filesystem::path& folder, const std::string& name, const RunId& run,
+                              std::size_t k, const char* kind) {
+  return OutputPath(folder, FittedName(name, kMark + std::to_string(run.process) + "-" + run.run + "-" +
+                                                 std::to_string(k) + "." + kind));
+}
+
+// The run that left the file called `file` (UTF-8), when it is one of a run's "new" or "old"
+// files.
+std::optional<RunId> LeftBy(const std::string& file) {
+  const std::size_t mark = file.rfind(kMark);
+  if (mark == std::string::npos) return std::nullopt;
+  const std::string rest = file.substr(mark + sizeof kMark - 1);
+  const std::size_t dash = rest.find('-');
+  const std::size_t dot = rest.rfind('.');
+  if (dash == 0 || dash > 10 || dot == std::string::npos || dot < dash + 19 || rest[dash + 17] != '-') {
+    return std::nullopt;
   }
+  const std::string kind = rest.substr(dot + 1);
+  const std::string process = rest.substr(0, dash);
+  const std::string run = rest.substr(dash + 1, 16);
+  if ((kind != "new" && kind != "old") ||
+      !std::all_of(process.begin(), process.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      !std::all_of(run.begin(), run.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
+    return std::nullopt;
+  }
+  return RunId{std::stoul(process), run};
 }
 
-// Whether a rename failed because another program has the file open: on Windows a file
-// open without delete sharing cannot be renamed.
-bool HeldOpen(const std::error_code& ec) {
-#ifdef _WIN32
-  return ec.category() == std::system_category() &&
-         (ec.value() == ERROR_SHARING_VIOLATION || ec.value() == ERROR_ACCESS_DENIED);
-#else
-  (void)ec;
-  return false;
-#endif
-}
-
-std::string RenameFailure(const std::error_code& ec) {
+std::string Failure(const std::error_code& ec) {
   return HeldOpen(ec) ? "it open in another program; close it and try again" : ec.message();
 }
 
 }  // namespace
 
-std::error_code RenameFile(const std::filesystem::path& from, const std::filesystem::path& to) {
-#ifdef _WIN32
-  // Virus scanners and indexers open new files for a moment; a careful tool waits for them.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  for (;;) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
-    const std::error_code ec(static_cast<int>(GetLastError()), std::system_category());
-    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-#else
-  std::error_code ec;
-  std::filesystem::rename(from, to, ec);
-  return ec;
-#endif
-}
-
 bool CanWriteIn(const std::filesystem::path& folder) {
-  const std::filesystem::path probe = TemporaryPath(folder);
+  const RunId run = NewRun();
+  const std::filesystem::path probe = RunFile(folder, "vehisect-probe", run, 0, "new");
   const bool created = std::ofstream(probe, std::ios::binary).is_open();
   std::error_code ec;
   std::filesystem::remove(probe, ec);
+  Retire(run);
   return created;
 }
 
 struct FileOutputStore::Output {
+  std::size_t k = 0;
+  std::string name;
   std::filesystem::path final;
   std::filesystem::path temporary;
   std::ofstream stream;
+  std::filesystem::path backup;  // the older file of the output's name, while the commit runs
+  bool in = false;               // the output has been renamed to `final`
 };
 
-// An output on its way into place: the older file of its name, if any, moved aside first.
-struct FileOutputStore::Placed {
-  std::filesystem::path final;
-  std::filesystem::path aside;  // empty when no file had the output's name
-  bool in = false;              // the output has been moved to `final`
-};
+FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input, FileSystem& files,
+                                 const CancelToken* cancel, Notice notice)
+    : folder_(std::move(folder)),
+      input_(std::move(input)),
+      files_(files),
+      cancel_(cancel),
+      notice_(std::move(notice)),
+      run_(NewRun()) {}
 
-FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input,
-                                 FileMover move)
-    : folder_(std::move(folder)), input_(std::move(input)), move_(std::move(move)) {}
-
-FileOutputStore::~FileOutputStore() { Discard(); }
+FileOutputStore::~FileOutputStore() {
+  Discard();
+  Retire(run_);
+}
 
 std::string FileOutputStore::Describe(const std::string& name) const {
   return PathToUtf8(OutputPath(folder_, name));
 }
 
+void FileOutputStore::Refuse(const Output& output) const {
+  std::error_code ec;
+  const auto status = std::filesystem::status(output.final, ec);
+  if (SameFile(output.final, input_)) {
+    throw ReplayError(PathToUtf8(output.final), "expected an output name other than the replay being split, "
+                                                "found the replay itself");
+  }
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw ReplayError(PathToUtf8(output.final), "expected a file name free for the output, found something "
+                                                "other than a file there");
+  }
+}
+
 std::ostream& FileOutputStore::Open(const std::string& name) {
   auto output = std::make_unique<Output>();
+  output->k = outputs_.size() + 1;
+  output->name = name;
   output->final = OutputPath(folder_, name);
-  const std::string shown = Describe(name);
-  std::error_code ec;
-  const auto status = std::filesystem::status(output->final, ec);
-  if (std::filesystem::exists(status)) {
-    if (std::filesystem::equivalent(output->final, input_, ec)) {
-      throw ReplayError(shown, "expected an output name other than the replay being split, "
-                               "found the replay itself");
-    }
-    if (!std::filesystem::is_regular_file(status)) {
-      throw ReplayError(shown, "expected a file name free for the output, found something "
-                               "other than a file there");
-    }
-  }
-  // Checked now: a name refused only when the outputs are renamed into place would leave the
-  // outputs renamed before it.
-  constexpr std::size_t kMaxName = 255;  // bytes on Linux, UTF-16 units on Windows
-  const std::size_t length = output->final.filename().native().size();
-  if (length > kMaxName) {
-    throw ReplayError(shown, "expected an output name of at most 255 characters, found one of " +
-                                 std::to_string(length));
-  }
-  output->temporary = TemporaryPath(folder_);
+  Refuse(*output);
+  output->temporary = RunFile(folder_, name, run_, output->k, "new");
   errno = 0;
   output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
   if (!output->stream) {
-    throw ReplayError(shown, "expected to create the output, found " + SystemErrorText(errno));
+    throw ReplayError(Describe(name), "expected to create the output, found " + SystemErrorText(errno));
   }
   outputs_.push_back(std::move(output));
   return outputs_.back()->stream;
@@ -130,74 +124,118 @@ void FileOutputStore::Commit() {
     errno = 0;
     output->stream.close();
     if (output->stream.fail()) {
-      throw ReplayError(PathToUtf8(output->final),
-                        "expected to write the output, found " + SystemErrorText(errno));
+      throw ReplayError(PathToUtf8(output->final), "expected to write the output, found " + SystemErrorText(errno));
     }
   }
-  std::vector<Placed> placed;
-  try {
-    for (const auto& output : outputs_) Place(*output, placed);
-  } catch (const ReplayError& e) {
-    std::string unrestored;
-    PutBack(placed, unrestored);
-    Discard();
-    if (unrestored.empty()) throw;
-    throw ReplayError(std::string(e.what()) + "; then could not put back " + unrestored);
-  }
-  outputs_.clear();
-  for (const Placed& p : placed) {
+  const std::string folder = PathToUtf8(folder_.empty() ? "." : folder_);
+  const FolderLock lock(folder_, kFolderWait, cancel_, [&] {
+    if (notice_) notice_("waiting for another run writing to " + folder);
+  });
+  // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
+  CleanLeftovers();
+  bool replacing = false;
+  for (const auto& output : outputs_) {
+    Refuse(*output);
     std::error_code ec;
-    if (!p.aside.empty() && !std::filesystem::remove(p.aside, ec)) {
-      warnings_.push_back(PathToUtf8(p.aside) + ": expected to remove the older output " +
-                          PathToUtf8(p.final.filename()) + " it replaced, found " +
-                          (ec ? ec.message() : "it gone"));
-    }
+    replacing = replacing || std::filesystem::exists(output->final, ec);
   }
-}
-
-void FileOutputStore::Place(const Output& output, std::vector<Placed>& placed) {
-  const std::string shown = PathToUtf8(output.final);
-  Placed p{output.final, {}, false};
-  std::error_code ec;
-  if (std::filesystem::exists(output.final, ec)) {
-    // A file system may fold names in a way the unique-name rule did not foresee; then this
-    // name is an earlier output of this run, which must not be moved aside as an older file.
-    for (const Placed& earlier : placed) {
-      if (std::filesystem::equivalent(output.final, earlier.final, ec)) {
-        throw ReplayError(shown, "expected a file of its own for the output, found that this "
-                                 "file system takes it for " + PathToUtf8(earlier.final.filename()));
+  // An older file must never give way to bytes that are still only in memory: after a power
+  // loss its name would hold an empty file.
+  if (replacing) {
+    for (const auto& output : outputs_) {
+      if (const std::error_code ec = files_.Flush(output->temporary)) {
+        throw ReplayError(PathToUtf8(output->final), "expected to write the output to the disk, found " + ec.message());
       }
     }
-    p.aside = TemporaryPath(folder_);
-    if (const std::error_code moved = move_(output.final, p.aside)) {
-      throw ReplayError(shown, "expected to replace the output, found " + RenameFailure(moved));
+  }
+  try {
+    for (const auto& output : outputs_) Place(*output);
+  } catch (const ReplayError& e) {
+    const std::string unrestored = PutBack();
+    if (unrestored.empty()) throw;
+    throw ReplayError(std::string(e.what()) + "; then could not put back " + unrestored,
+                      ReplayError::Kind::kNotRestored);
+  }
+  if (replacing) {
+    if (const std::error_code ec = files_.FlushFolder(folder_)) {
+      warnings_.push_back(folder + ": expected to write the folder to the disk, found " + ec.message());
     }
   }
-  placed.push_back(p);
-  if (const std::error_code moved = move_(output.temporary, output.final)) {
-    throw ReplayError(shown, "expected to put the output in place, found " + RenameFailure(moved));
+  for (const auto& output : outputs_) {
+    if (output->backup.empty()) continue;
+    if (const std::error_code ec = files_.Remove(output->backup)) {
+      warnings_.push_back(PathToUtf8(output->backup) + ": expected to remove the older output " +
+                          PathToUtf8(output->final.filename()) + " it replaced, found " + ec.message());
+    }
   }
-  placed.back().in = true;
+  outputs_.clear();
 }
 
-void FileOutputStore::PutBack(std::vector<Placed>& placed, std::string& unrestored) noexcept {
-  for (auto p = placed.rbegin(); p != placed.rend(); ++p) {
-    std::error_code ec;
-    if (p->in) std::filesystem::remove(p->final, ec);
-    if (ec) {
-      unrestored += (unrestored.empty() ? "" : ", ") + PathToUtf8(p->final) + " (new)";
-    } else if (!p->aside.empty() && move_(p->aside, p->final)) {
-      unrestored += (unrestored.empty() ? "" : ", ") + PathToUtf8(p->final) + " (kept as " +
-                    PathToUtf8(p->aside.filename()) + ")";
+void FileOutputStore::CleanLeftovers() {
+  std::error_code ec;
+  for (std::filesystem::directory_iterator entry(folder_.empty() ? "." : folder_, ec), end; !ec && entry != end;
+       entry.increment(ec)) {
+    const std::optional<RunId> run = LeftBy(PathToUtf8(entry->path().filename()));
+    if (!run || RunAlive(*run)) continue;
+    if (!files_.Remove(entry->path()) && notice_) {
+      notice_("removed " + PathToUtf8(entry->path()) + ", left by a run that was stopped");
     }
   }
+}
+
+void FileOutputStore::Place(Output& output) {
+  const std::string shown = PathToUtf8(output.final);
+  std::error_code ec;
+  const bool replacing = std::filesystem::exists(output.final, ec);
+  if (replacing) {
+    // A second name for the older file: the rename below replaces it in one step, and a
+    // rollback renames it back the same way.
+    const std::filesystem::path backup = RunFile(folder_, output.name, run_, output.k, "old");
+    if (const std::error_code kept = files_.Keep(output.final, backup)) {
+      throw ReplayError(shown, "expected to keep the older file until the new one is in place, found " +
+                                   Failure(kept));
+    }
+    output.backup = backup;
+  }
+  if (const std::error_code moved = files_.Rename(output.temporary, output.final)) {
+    throw ReplayError(shown, std::string(replacing ? "expected to replace the output" : "expected to put the output in place") +
+                                 ", found " + Failure(moved));
+  }
+  output.in = true;
+}
+
+std::string FileOutputStore::PutBack() noexcept {
+  std::string unrestored;
+  const auto add = [&unrestored](const std::string& what) { unrestored.append(unrestored.empty() ? "" : ", ").append(what); };
+  for (auto o = outputs_.rbegin(); o != outputs_.rend(); ++o) {
+    Output& output = **o;
+    if (output.in && output.backup.empty()) {
+      if (files_.Remove(output.final)) add(PathToUtf8(output.final) + " (new)");
+    } else if (output.in) {
+      if (files_.Rename(output.backup, output.final)) {
+        // Out of the cleanup's way: the next run must not take these bytes for a leftover.
+        const std::filesystem::path kept = RunFile(folder_, output.name, run_, output.k, "kept");
+        const bool moved = !files_.Rename(output.backup, kept);
+        add(PathToUtf8(output.final) + " (new; its older file is " +
+            PathToUtf8((moved ? kept : output.backup).filename()) + ")");
+      }
+    } else if (!output.backup.empty()) {
+      files_.Remove(output.backup);
+    }
+    output.backup.clear();
+    output.in = false;
+  }
+  return unrestored;
 }
 
 void FileOutputStore::Discard() noexcept {
   for (const auto& output : outputs_) {
     output->stream.close();
-    std::error_code ec;
-    std::filesystem::remove(output->temporary, ec);
+    if (output->in) continue;  // put back, or in place for good
+    if (const std::error_code ec = files_.Remove(output->temporary); ec && ec != std::errc::no_such_file_or_directory) {
+      warnings_.push_back(PathToUtf8(output->temporary) + ": expected to remove this unfinished output, found " +
+                          ec.message());
+    }
   }
   outputs_.clear();
 }

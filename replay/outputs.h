@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -8,6 +9,9 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "replay/cancel.h"
+#include "replay/file_system.h"
 
 namespace vehisect {
 
@@ -22,34 +26,35 @@ class OutputStore {
   virtual std::string Describe(const std::string& name) const = 0;
   /// Closes every output and makes them all visible; raises ReplayError on any failure.
   virtual void Commit() = 0;
-  /// Drops every output not yet committed; never fails.
+  /// Drops every output not yet committed; what it cannot remove goes to the warnings.
   virtual void Discard() noexcept = 0;
-  /// What went wrong after the outputs were in place, which the run does not fail for.
+  /// What went wrong that the run does not fail for: after the outputs were in place, or
+  /// while the files of a failed run were dropped.
   const std::vector<std::string>& warnings() const { return warnings_; }
 
  protected:
   std::vector<std::string> warnings_;
 };
 
-/// Renames the file `from` to `to`, which must not exist; returns the error, or none.
-using FileMover = std::function<std::error_code(const std::filesystem::path& from,
-                                                const std::filesystem::path& to)>;
-
-/// The system's rename; on Windows retried for about a second while another program, a virus
-/// scanner or an indexer, holds the file open.
-std::error_code RenameFile(const std::filesystem::path& from, const std::filesystem::path& to);
-
 /// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
 bool CanWriteIn(const std::filesystem::path& folder);
 
-/// Outputs as files in a folder, written to temporary files there and renamed into place on
-/// Commit: all of them, or, when any rename fails, none, with every existing file as it was.
+/// Called with a note for the user while a commit goes on: what it waits for, what it cleaned.
+using Notice = std::function<void(const std::string&)>;
+
+/// How long a commit waits for another run's commit into the same folder.
+constexpr std::chrono::milliseconds kFolderWait{15000};
+
+/// Outputs as files in a folder, written to temporary files there and put in place on Commit,
+/// one commit at a time per folder: all of them, or, when any step fails, none, with every
+/// existing file as it was. Every name holds its whole old or whole new file at every instant.
 class FileOutputStore : public OutputStore {
  public:
-  /// Writes into `folder`, refusing any name that would replace the file `input`; renames
-  /// with `move`, which tests replace to make renames fail.
-  FileOutputStore(std::filesystem::path folder, std::filesystem::path input,
-                  FileMover move = RenameFile);
+  /// Writes into `folder`, refusing any name that would replace the file `input`, through
+  /// `files`; `cancel` stops the run while it waits for the folder, and `notice` hears what
+  /// the commit waits for and which leftovers of ended runs it removes.
+  FileOutputStore(std::filesystem::path folder, std::filesystem::path input, FileSystem& files = SystemFiles(),
+                  const CancelToken* cancel = nullptr, Notice notice = {});
   ~FileOutputStore() override;
   std::ostream& Open(const std::string& name) override;
   std::string Describe(const std::string& name) const override;
@@ -58,12 +63,16 @@ class FileOutputStore : public OutputStore {
 
  private:
   struct Output;
-  struct Placed;
-  void Place(const Output& output, std::vector<Placed>& placed);
-  void PutBack(std::vector<Placed>& placed, std::string& unrestored) noexcept;
+  void Refuse(const Output& output) const;
+  void CleanLeftovers();
+  void Place(Output& output);
+  std::string PutBack() noexcept;
   std::filesystem::path folder_;
   std::filesystem::path input_;
-  FileMover move_;
+  FileSystem& files_;
+  const CancelToken* cancel_;
+  Notice notice_;
+  RunId run_;
   std::vector<std::unique_ptr<Output>> outputs_;
 };
 

@@ -1,6 +1,5 @@
 #include "replay/splitter.h"
 
-#include <cerrno>
 #include <deque>
 #include <fstream>
 
@@ -27,18 +26,31 @@ void ReadRecordOf(LineReader& reader, const ReplayHeader& header, std::uint64_t 
   }
 }
 
+// `error` of the run over `replay` with what could not be cleaned up after it; a stop is told
+// of the replay, wherever the run was.
+ReplayError WithWarnings(const ReplayError& error, const std::string& replay, const std::vector<std::string>& warnings) {
+  const ReplayError base = error.kind() == ReplayError::Kind::kCancelled ? ReplayError::Cancelled(replay) : error;
+  if (warnings.empty()) return base;
+  std::string what = base.what();
+  for (const std::string& warning : warnings) what.append("; then ").append(warning);
+  return ReplayError(what, base.kind());
+}
+
 // Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
 SplitResult Split(std::istream& replay, const std::string& replayName, const SplitOptions& options,
                   WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
+  const CancelToken never;
+  const CancelToken& cancel = options.cancel != nullptr ? *options.cancel : never;
   LineReader reader(replay, replayName);
   const ReplayHeader header = ReadHeader(reader);
   if (header.vehicleCount == 1) return {true, {}, {}};
 
   const std::vector<std::string> names = OutputNames(header, replayName);
-  const std::vector<std::size_t> chosen = SelectVehicles(header, options.vehicles, replayName);
+  const std::vector<std::size_t> chosen = SelectVehicles(header, names, options.vehicles, replayName);
   SplitResult result;
   for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
-  if (options.batch != nullptr) options.batch->Check(replayName, folder, result.outputs);
+  if (options.batch != nullptr) options.batch->Check(PathFromUtf8(replayName), folder, result.outputs);
+  cancel.ThrowIfRequested(replayName);
   try {
     // Declared first, so that it outlives the writers whose buffers it writes.
     BackgroundWriter background;
@@ -61,6 +73,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
       for (const std::string_view piece : record.pieces) writer.Write(piece);
     };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
+      cancel.ThrowIfRequested(replayName);
       ReadRecordOf(reader, header, r, record, options.plainRecords);
       if (record.shared) {
         for (OutputWriter& writer : writers) write(writer);
@@ -71,13 +84,17 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
     }
     for (OutputWriter& writer : writers) writer.Flush();
     background.Wait();
+    cancel.ThrowIfRequested(replayName);
     store.Commit();
+  } catch (const ReplayError& e) {
+    store.Discard();
+    throw WithWarnings(e, replayName, store.warnings());
   } catch (...) {
     store.Discard();
     throw;
   }
   result.warnings = store.warnings();
-  if (options.batch != nullptr) options.batch->Add(replayName, folder, result.outputs);
+  if (options.batch != nullptr) options.batch->Add(PathFromUtf8(replayName), folder, result.outputs);
   return result;
 }
 
@@ -114,7 +131,7 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
-    FileOutputStore outputs(outputFolder, replayPath);
+    FileOutputStore outputs(outputFolder, replayPath, SystemFiles(), options.cancel, options.notice);
     result = Split(replay, shown, options, window, outputs, outputFolder);
   }  // every file is closed before the end is reported
   ReportEnd(window, result);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "replay/batch.h"
+#include "replay/cancel.h"
 #include "replay/outputs.h"
 #include "replay/window_ops.h"
 
@@ -17,6 +18,8 @@ struct SplitOptions {
   std::vector<std::string> vehicles;  ///< positions or drivers (UTF-8) to write; empty: all
   Batch* batch = nullptr;             ///< the batch the run belongs to, if any
   bool plainRecords = true;           ///< take the fast path for records as the game writes them
+  const CancelToken* cancel = nullptr;  ///< a stop, honoured until the outputs are put in place
+  Notice notice;                        ///< hears what a file run waits for and cleans up
 };
 
 /// What a run did, beyond the window operations it called.
@@ -27,8 +30,8 @@ struct SplitResult {
 };
 
 /// Splits the replay read from `replay` (named `replayName` in errors) into one replay per
-/// vehicle in `outputs`, reporting through `window`; raises ReplayError on any fault, and then
-/// no output is left in `outputs`.
+/// vehicle in `outputs`, reporting through `window`; raises ReplayError on any fault or stop,
+/// and then no output is left in `outputs`.
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
                         const SplitOptions& options, WindowOps& window, OutputStore& outputs);
 

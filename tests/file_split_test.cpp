@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
+#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -8,6 +10,7 @@
 
 #include "fake_window.h"
 #include "replay/error.h"
+#include "replay/folder_lock.h"
 #include "replay/names.h"
 #include "replay/splitter.h"
 #include "replay_builder.h"
@@ -144,46 +147,177 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
   EXPECT_TRUE(window.calls.empty());
 }
 
-// The commit puts every output in place or none: with any one of its renames failing, every
-// older output keeps its bytes and no file of the run is left.
-TEST_F(FileSplitTest, ACommitThatFailsAtAnyRenameChangesNothing) {
-  replay.vehicles.push_back({"truck.trk", "Cy"});
-  replay.records.push_back(Vehicle("v2", "2"));
-  const std::string input = replay.Build();
+// The file operations of a commit as a log, with the run's part of temporary names as "*";
+// from step `failAt` on, the step fails, or, when `dies`, it and every later one does nothing,
+// as when the program is killed there.
+class LoggedFiles : public FileSystem {
+ public:
+  std::vector<std::string> log;
+  int failAt = 0;
+  bool dies = false;
+
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step("rename " + Name(from) + " " + Name(to), [&] { return FileSystem::Rename(from, to); });
+  }
+  std::error_code Keep(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step("keep " + Name(from) + " " + Name(to), [&] { return FileSystem::Keep(from, to); });
+  }
+  std::error_code Flush(const std::filesystem::path& file) override {
+    return Step("flush " + Name(file), [&] { return FileSystem::Flush(file); });
+  }
+  std::error_code FlushFolder(const std::filesystem::path& folder) override {
+    return Step("flush the folder", [&] { return FileSystem::FlushFolder(folder); });
+  }
+  std::error_code Remove(const std::filesystem::path& file) override {
+    return Step("remove " + Name(file), [&] { return FileSystem::Remove(file); });
+  }
+
+ private:
+  static std::string Name(const std::filesystem::path& path) {
+    const std::string name = PathToUtf8(path.filename());
+    const std::size_t run = name.find(".vehisect-");
+    return run == std::string::npos ? name : name.substr(0, run) + ".*" + name.substr(name.rfind('.'));
+  }
+  template <typename Do>
+  std::error_code Step(const std::string& what, Do act) {
+    log.push_back(what);
+    const int step = static_cast<int>(log.size());
+    if (failAt == 0 || step < failAt || (!dies && step > failAt)) return act();
+    return dies ? std::error_code() : std::make_error_code(std::errc::permission_denied);
+  }
+};
+
+class CommitTest : public FileSplitTest {
+ protected:
   const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
-  const auto failingAt = [](int k, int& calls) {
-    return [k, &calls](const std::filesystem::path& from, const std::filesystem::path& to) {
-      if (++calls == k) return std::make_error_code(std::errc::permission_denied);
-      return RenameFile(from, to);
-    };
-  };
-  // Older files are moved aside, new ones moved in: 2 + 3 renames, then the older ones removed.
-  constexpr int kRenames = 5;
-  for (int k = 1; k <= kRenames + 1; ++k) {
-    TempFolder out;
+  const Names after = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"};
+  TempFolder out;
+
+  CommitTest() {
+    replay.vehicles.push_back({"truck.trk", "Cy"});
+    replay.records.push_back(Vehicle("v2", "2"));
+  }
+
+  // Empties `out` but for the older outputs.
+  void Reset() {
+    std::filesystem::remove_all(out.path());
+    std::filesystem::create_directory(out.path());
     for (const std::string& name : before) out.Write(name, "old " + name);
-    int calls = 0;
-    std::istringstream in(input);
-    FileOutputStore store(out.path(), folder.path() / "race.rpl", failingAt(k, calls));
-    std::string error = "no error";
+  }
+
+  // Splits the replay into `out` through `files`; the error, or "no error".
+  std::string Commit(FileSystem& files) {
+    std::istringstream in(replay.Build());
+    FileOutputStore store(out.path(), folder.path() / "race.rpl", files);
     try {
       SplitReplay(in, "race.rpl", false, window, store);
     } catch (const ReplayError& e) {
-      error = e.what();
+      return e.what();
     }
-    if (k > kRenames) {
-      EXPECT_EQ(error, "no error");
-      EXPECT_EQ(out.Names(), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
-      EXPECT_NE(out.Read("VH_CANYON_Cy.rpl"), "old VH_CANYON_Cy.rpl");
+    return "no error";
+  }
+};
+
+TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
+  LoggedFiles fresh;
+  EXPECT_EQ(Commit(fresh), "no error");
+  // Into a folder without older files nothing can be lost, so nothing is flushed.
+  EXPECT_EQ(fresh.log, (std::vector<std::string>{"rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+                                                 "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
+                                                 "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl"}));
+  std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");
+  LoggedFiles again;
+  EXPECT_EQ(Commit(again), "no error");
+  EXPECT_EQ(again.log, (std::vector<std::string>{
+                           "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
+                           "flush VH_CANYON_Cy.rpl.*.new",
+                           "keep VH_CANYON_Ann.rpl VH_CANYON_Ann.rpl.*.old",
+                           "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+                           "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
+                           "keep VH_CANYON_Cy.rpl VH_CANYON_Cy.rpl.*.old",
+                           "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
+                           "remove VH_CANYON_Ann.rpl.*.old", "remove VH_CANYON_Cy.rpl.*.old"}));
+  EXPECT_EQ(out.Names(), after);
+}
+
+// With any one step failing, every older output keeps its bytes and no file of the run is
+// left; a failure once all are in place is only a warning.
+TEST_F(CommitTest, AStepThatFailsChangesNothing) {
+  constexpr int kSteps = 11;
+  for (int k = 1; k <= kSteps; ++k) {
+    Reset();
+    LoggedFiles files;
+    files.failAt = k;
+    const std::string error = Commit(files);
+    if (k >= 9) {
+      EXPECT_EQ(error, "no error") << k;
+      for (const std::string& name : after) EXPECT_EQ(out.Read(name).find("old"), std::string::npos) << k;
       continue;
     }
-    // Renames 1 and 2 move Ann aside and in, 3 moves Bo in, 4 and 5 move Cy aside and in.
-    const char* failed = k <= 2 ? "VH_CANYON_Ann.rpl" : k == 3 ? "VH_CANYON_Bo.rpl" : "VH_CANYON_Cy.rpl";
-    const char* what = k == 1 || k == 4 ? "expected to replace the output" : "expected to put the output in place";
+    const char* failed = k == 2 || k == 6 ? "VH_CANYON_Bo.rpl" : k == 1 || k == 4 || k == 5 ? "VH_CANYON_Ann.rpl" : "VH_CANYON_Cy.rpl";
+    const char* what = k <= 3   ? "expected to write the output to the disk"
+                       : k == 4 || k == 7 ? "expected to keep the older file until the new one is in place"
+                       : k == 6 ? "expected to put the output in place"
+                                : "expected to replace the output";
     EXPECT_EQ(error, PathToUtf8(out.path() / failed) + ": " + what + ", found Permission denied") << k;
     EXPECT_EQ(out.Names(), before) << k;
     for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name) << k;
   }
+}
+
+// A run killed at any step leaves every name whole, old or new; the next run into the folder
+// removes what the killed run left, but never the files of a run still going.
+TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
+  const RunId going = NewRun();
+  const std::string live = "VH_CANYON_Ann.rpl.vehisect-" + std::to_string(going.process) + "-" + going.run + "-1.new";
+  for (int k = 1; k <= 11; ++k) {
+    Reset();
+    out.Write(live, "live");
+    {
+      LoggedFiles files;
+      files.failAt = k;
+      files.dies = true;
+      Commit(files);
+    }
+    for (const std::string& name : before) {
+      const std::string bytes = out.Read(name);
+      EXPECT_TRUE(bytes == "old " + name || bytes.find("\r\nvehicleCount\r\n1\r\n") != std::string::npos) << k << name;
+    }
+    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    Names expected = after;
+    expected.insert(live);
+    EXPECT_EQ(out.Names(), expected) << k;
+  }
+  Retire(going);
+}
+
+TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
+  const TempFolder out;
+  std::optional<FolderLock> first;
+  first.emplace(out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  int waited = 0;
+  CancelToken stop;
+  std::vector<std::string> errors;
+  // Threads of their own: on Windows a thread may take its own lock again.
+  for (const CancelToken* cancel : {static_cast<CancelToken*>(nullptr), &stop}) {
+    std::thread([&] {
+      try {
+        FolderLock second(out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
+      } catch (const ReplayError& e) {
+        errors.push_back(e.what());
+      }
+    }).join();
+    stop.Request();
+  }
+  EXPECT_EQ(waited, 1);
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        PathToUtf8(out.path()) + ": expected to put the outputs into the folder, found another "
+                                                 "run still writing to it after 1 s; try again",
+                        PathToUtf8(out.path()) + ": expected to split the replay, found the run stopped; no output "
+                                                 "was written or changed"}));
+  first.reset();
+  std::thread([&] { FolderLock again(out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
+  EXPECT_EQ(out.Names(), Names{});
 }
 
 TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {

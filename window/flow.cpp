@@ -1,7 +1,10 @@
 #include "window/flow.h"
 
+#include <algorithm>
+#include <cctype>
 #include <climits>
 
+#include "replay/error.h"
 #include "replay/names.h"
 #include "replay/outputs.h"
 #include "replay/splitter.h"
@@ -96,11 +99,12 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   const bool useRecordPtr = window_.UseRecordPtr();
   window_.SetCaption("Working...");
   running_ = true;
-  Batch batch;
+  Batch batch(replays);
   std::vector<Failure> failures;
+  std::vector<std::string> warnings;
   bool refused = false;
   for (const std::filesystem::path& replay : replays) {
-    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, refused)) {
+    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, refused, warnings)) {
       failures.push_back(std::move(*failure));
     }
   }
@@ -114,17 +118,18 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   window_.SetProgressValue(0);
   window_.SetCaption("Open");
   if (failures.empty()) {
+    if (!warnings.empty()) window_.ShowWarning("Split, but some files could not be cleaned up.", Details(warnings));
     window_.ShowMessage("Finished", "Vehisect");
     window_.CloseWindow();
     return;
   }
-  ReportFailures(failures, replays.size());
+  ReportFailures(failures, warnings, replays.size());
   if (closeWhenDone_) window_.CloseWindow();
 }
 
-std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::path& replay,
-                                                        bool useRecordPtr, Batch& batch,
-                                                        bool& refused) {
+std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr,
+                                                        Batch& batch, bool& refused,
+                                                        std::vector<std::string>& warnings) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
   options.batch = &batch;
@@ -136,35 +141,49 @@ std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::p
     if (!CanWriteIn(folder.empty() ? "." : folder)) {
       if (auto chosen = window_.ChooseFolder(replay, window_.DocumentsFolder())) folder = *chosen;
     }
-    if (SplitReplay(replay, options, progress, folder).refused) {
+    const SplitResult result = SplitReplay(replay, options, progress, folder);
+    warnings.insert(warnings.end(), result.warnings.begin(), result.warnings.end());
+    if (result.refused) {
       refused = true;
       return Failure{replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")};
     }
+  } catch (const ReplayError& e) {
+    return Failure{replay, e.what(), e.kind() == ReplayError::Kind::kNotRestored};
   } catch (const std::exception& e) {
     return Failure{replay, e.what()};
   }
   return std::nullopt;
 }
 
-void WindowFlow::ReportFailures(const std::vector<Failure>& failures, std::size_t replays) {
+std::string WindowFlow::Details(const std::vector<std::string>& messages) {
+  std::string details;
+  for (std::size_t i = 0; i < messages.size() && i < kListed; ++i) details.append(i ? "\n\n" : "").append(messages[i]);
+  if (messages.size() > kListed) {
+    details.append("\n\n\u2026 and ").append(std::to_string(messages.size() - kListed)).append(" more.");
+  }
+  return details;
+}
+
+void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const std::vector<std::string>& warnings,
+                                std::size_t replays) {
+  const bool changed = std::any_of(failures.begin(), failures.end(), [](const Failure& f) { return f.changed; });
+  const std::string unchanged = changed ? "some files could not be put back as they were: see below."
+                                        : "no file was written or changed.";
+  const std::string sentence = static_cast<char>(std::toupper(unchanged[0])) + unchanged.substr(1);
   // Built by appending: GCC 12 warns falsely (-Wrestrict) about chains of string operator+.
   std::string text = "Could not split ";
   if (replays == 1) {
-    text.append(FileName(failures[0].replay)).append(". No file was written or changed.");
+    text.append(FileName(failures[0].replay)).append(". ").append(sentence);
   } else if (failures.size() == replays) {
-    text.append("any of the ").append(std::to_string(replays)).append(" replays. No file was written or changed.");
+    text.append("any of the ").append(std::to_string(replays)).append(" replays. ").append(sentence);
   } else {
     text.append(std::to_string(failures.size())).append(" of ").append(std::to_string(replays));
-    text.append(" replays; the others were split. For those, no file was written or changed.");
+    text.append(" replays; the others were split. For those, ").append(unchanged);
   }
-  std::string details;
-  for (std::size_t i = 0; i < failures.size() && i < kListed; ++i) {
-    details.append(i ? "\n\n" : "").append(failures[i].message);
-  }
-  if (failures.size() > kListed) {
-    details.append("\n\n\u2026 and ").append(std::to_string(failures.size() - kListed)).append(" more.");
-  }
-  window_.ShowWarning(text, details);
+  std::vector<std::string> messages;
+  for (const Failure& failure : failures) messages.push_back(failure.message);
+  messages.insert(messages.end(), warnings.begin(), warnings.end());
+  window_.ShowWarning(text, Details(messages));
 }
 
 bool WindowFlow::RequestClose() {

@@ -70,10 +70,13 @@ class WindowFlow {
   struct Failure {
     std::filesystem::path replay;
     std::string message;
+    bool changed = false;  // some files could not be put back as they were
   };
-  std::optional<Failure> SplitOne(const std::filesystem::path& replay, bool useRecordPtr,
-                                  Batch& batch, bool& refused);
-  void ReportFailures(const std::vector<Failure>& failures, std::size_t replays);
+  std::optional<Failure> SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch,
+                                  bool& refused, std::vector<std::string>& warnings);
+  void ReportFailures(const std::vector<Failure>& failures, const std::vector<std::string>& warnings,
+                      std::size_t replays);
+  static std::string Details(const std::vector<std::string>& messages);
 
   FormPlatform& window_;
   bool running_ = false;
