@@ -178,7 +178,7 @@ void FileOutputStore::CleanLeftovers() {
     const std::optional<RunId> run = LeftBy(PathToUtf8(entry->path().filename()));
     if (!run || RunAlive(*run)) continue;
     if (!files_.Remove(entry->path()) && notice_) {
-      notice_("removed " + PathToUtf8(entry->path()) + ", left by a run that was stopped");
+      notice_("removed " + PathToUtf8(folder_ / entry->path().filename()) + ", left by a run that was stopped");
     }
   }
 }

@@ -128,6 +128,47 @@ TEST_F(CliTest, ABatchThatWouldReplaceItsOwnOutputsFailsTheLaterReplay) {
   EXPECT_EQ(folder.Read("out/VH_CANYON_Ann.rpl").find("s2 ipos"), std::string::npos);
 }
 
+// No output replaces a replay of the run, in either order, nor the replay itself under a
+// name that differs only in case, as FAT and exFAT see names.
+TEST_F(CliTest, NeverReplacesAReplayOfTheRun) {
+  folder.Write("a.rpl", replay.Build());
+  ReplayBuilder other = replay;
+  other.vehicles = {{"x.trk", "Zed"}, {"y.trk", "Yo"}};
+  const std::string otherRace = other.Build();
+  folder.Write("VH_CANYON_Ann.rpl", otherRace);
+  const std::string refused = "vehisect-cli: a.rpl: expected outputs that replace no replay of this run, found "
+                              "VH_CANYON_Ann.rpl, which this run splits too; split it into another folder\n";
+  for (const auto& order : {std::vector<std::string>{"a.rpl", "VH_CANYON_Ann.rpl"},
+                            std::vector<std::string>{"VH_CANYON_Ann.rpl", "a.rpl"}}) {
+    const Outcome outcome = Run(order);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.out, "VH_CANYON_Zed.rpl\nVH_CANYON_Yo.rpl\n");
+    EXPECT_EQ(outcome.err, refused);
+    EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), otherRace);
+  }
+
+  const TempFolder alone;
+  alone.Write("vh_canyon_ann.rpl", replay.Build());
+  const Outcome outcome = RunCli(alone.path(), {"vh_canyon_ann.rpl"});
+  EXPECT_EQ(outcome.err, "vehisect-cli: VH_CANYON_Ann.rpl: expected an output name other than the replay being "
+                         "split, found the replay itself\n");
+  EXPECT_EQ(alone.Names(), Names{"vh_canyon_ann.rpl"});
+}
+
+// The leftovers of a run that was killed are removed by the next run into the folder, which
+// says so; those of a run still going stay.
+TEST_F(CliTest, RemovesWhatAKilledRunLeftAndSaysSo) {
+  folder.Write("race.rpl", replay.Build());
+  const std::string dead = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
+  const std::string live = "VH_CANYON_Ann.rpl.vehisect-1-0123456789abcdef-1.old";  // init never ends
+  folder.Write(dead, "partial");
+  folder.Write(live, "old");
+  const Outcome outcome = Run({"-q", "race.rpl"});
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.err, "vehisect-cli: removed " + dead + ", left by a run that was stopped\n");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", live, "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
 TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
   replay.vehicles.push_back({"rocket.trk", "Computer"});
   replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2"), Shared("s2")};
@@ -140,6 +181,12 @@ TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
   for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_ROCKET3.rpl"}) {
     EXPECT_EQ(folder.Read(std::string("some/") + name), folder.Read(std::string("all/") + name)) << name;
   }
+
+  // A driver is also known by the name its output gives it.
+  replay.vehicles[1].second = "Ann";
+  folder.Write("twice.rpl", replay.Build());
+  const Outcome named = Run({"-v", "Ann2", "-o", "twice", "twice.rpl"});
+  EXPECT_EQ(named.out, "twice/VH_CANYON_Ann2.rpl\n") << named.err;
 
   const Outcome wrong = Run({"-v", "Zed", "-o", "none", "race.rpl"});
   EXPECT_EQ(wrong.status, 1);
@@ -190,6 +237,14 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
             nlohmann::json({{"file", "bad.rpl"},
                             {"error", "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file"}}));
   EXPECT_FALSE(std::getline(lines, line));
+
+  // What a split refuses, a listing refuses with the same words.
+  replay.level = std::string(300, 'L');
+  folder.Write("long.rpl", replay.Build());
+  const std::string tooLong = "vehisect-cli: long.rpl: expected output names of at most 255 characters, found one "
+                              "of 308 for vehicle 1\n";
+  EXPECT_EQ(Run({"--list", "long.rpl"}).err, tooLong);
+  EXPECT_EQ(Run({"long.rpl"}).err, tooLong);
 }
 
 }  // namespace
