@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
+#include <vector>
 #include <mutex>
 #include <random>
 #include <set>
@@ -31,13 +33,14 @@ std::error_code LastError() {
 }
 
 #ifndef _WIN32
-// Runs `sync` on a descriptor of `path` opened with `flags`.
+// Runs `sync` on a descriptor of `path` opened with `flags`. A file system that cannot flush
+// (some FUSE ones, or a folder on some) has nothing to flush.
 template <typename Sync>
 std::error_code SyncPath(const std::filesystem::path& path, int flags, Sync sync) {
   const int fd = open(path.c_str(), flags | O_CLOEXEC);
   if (fd < 0) return LastError();
   std::error_code ec;
-  if (sync(fd) != 0) ec = LastError();
+  if (sync(fd) != 0 && errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) ec = LastError();
   close(fd);
   return ec;
 }
@@ -87,9 +90,23 @@ std::error_code FileSystem::Keep(const std::filesystem::path& from, const std::f
   std::error_code ec;
   std::filesystem::create_hard_link(from, to, ec);
   if (!ec) return ec;
-  // FAT and exFAT have no hard links.
+  // FAT and exFAT have no hard links; some FUSE file systems cannot take the system's fast
+  // copy either.
   ec.clear();
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::none, ec);
+  errno = 0;
+  std::ifstream in(from, std::ios::binary);
+  std::ofstream out(to, std::ios::binary | std::ios::trunc);
+  std::vector<char> buffer(std::size_t{1} << 20);
+  while (in && out) {
+    in.read(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    out.write(buffer.data(), in.gcount());
+  }
+  if (in.bad() || !in.eof() || !out.flush()) {
+    ec = std::error_code(errno != 0 ? errno : EIO, std::generic_category());
+    out.close();
+    std::error_code ignored;
+    std::filesystem::remove(to, ignored);
+  }
   return ec;
 }
 
@@ -112,9 +129,7 @@ std::error_code FileSystem::FlushFolder(const std::filesystem::path& folder) {
   (void)folder;
   return {};
 #else
-  const std::error_code ec = SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, fsync);
-  // Some file systems cannot flush a folder, and need not.
-  return ec == std::errc::invalid_argument ? std::error_code() : ec;
+  return SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, fsync);
 #endif
 }
 

@@ -26,18 +26,22 @@ struct Outcome {
 
 class CliProcess {
  public:
-  /// Starts vehisect-cli with `args` in `folder`; its output goes to files beside the folder.
-  CliProcess(const std::filesystem::path& folder, const std::vector<std::string>& args)
+  /// Starts vehisect-cli with `args` in `folder`, under the command `wrapper` if any (strace);
+  /// its output goes to files beside the folder.
+  CliProcess(const std::filesystem::path& folder, const std::vector<std::string>& args,
+             const std::vector<std::string>& wrapper = {})
       : out_(folder.string() + ".out"), err_(folder.string() + ".err") {
     pid_ = fork();
     if (pid_ == 0) {
       const int out = open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       const int err = open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       if (out < 0 || err < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0 || chdir(folder.c_str()) != 0) _exit(127);
-      std::vector<char*> argv{const_cast<char*>(VEHISECT_CLI)};
+      std::vector<char*> argv;
+      for (const std::string& arg : wrapper) argv.push_back(const_cast<char*>(arg.c_str()));
+      argv.push_back(const_cast<char*>(VEHISECT_CLI));
       for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
       argv.push_back(nullptr);
-      execv(VEHISECT_CLI, argv.data());
+      execvp(argv[0], argv.data());
       _exit(127);
     }
   }

@@ -116,6 +116,102 @@ TEST_F(FaultTest, SignalsDuringARunRemoveTheTemporaryFiles) {
   }
 }
 
+// Two runs into one folder at once: each commit is whole, the later one wins, and the folder
+// never holds outputs of both.
+TEST_F(FaultTest, TwoRunsIntoOneFolderNeverMixTheirOutputs) {
+  WriteRace(4);
+  std::filesystem::create_directories(folder.path() / "a");
+  std::filesystem::rename(folder.path() / "race.rpl", folder.path() / "a" / "race.rpl");
+  WriteRace(5);
+  std::filesystem::create_directories(folder.path() / "b");
+  std::filesystem::rename(folder.path() / "race.rpl", folder.path() / "b" / "race.rpl");
+  ASSERT_EQ(RunCli(folder.path() / "a", {"-q", "-o", "../a-out", "race.rpl"}).status, 0);
+  ASSERT_EQ(RunCli(folder.path() / "b", {"-q", "-o", "../b-out", "race.rpl"}).status, 0);
+  const auto outputsOf = [&](const std::string& out) {
+    return folder.Read(out + "/VH_CANYON_Ann.rpl") + folder.Read(out + "/VH_CANYON_Bo.rpl");
+  };
+  const std::string a = outputsOf("a-out"), b = outputsOf("b-out");
+  for (int pair = 0; pair < 200; ++pair) {
+    CliProcess first(folder.path() / "a", {"-q", "-o", "../out", "race.rpl"});
+    CliProcess second(folder.path() / "b", {"-q", "-o", "../out", "race.rpl"});
+    EXPECT_EQ(first.Wait().status + second.Wait().status, 0);
+    const std::string now = outputsOf("out");
+    ASSERT_TRUE(now == a || now == b) << "pair " << pair;
+    ASSERT_EQ(TempFolder::NamesIn(folder.path() / "out"), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  }
+}
+
+// A signal once the commit has begun lets it finish and tell the truth; a kill at any of its
+// renames leaves every name whole, and the next run cleans up after it.
+TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+  WriteRace(10);
+  const Names outputs = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"};
+  ASSERT_EQ(RunCli(folder.path(), {"-q", "-o", "new", "race.rpl"}).status, 0);
+  // strace counts each system call apart.
+  const auto inject = [](const std::string& calls, const std::string& signal, int when) {
+    return std::vector<std::string>{"strace", "-f", "-o", "/dev/null", "-e",
+                                    "inject=" + calls + ":signal=" + signal + ":when=" + std::to_string(when)};
+  };
+  const std::string links = "link,linkat", renames = "rename,renameat,renameat2";
+  const auto reset = [&] {
+    for (const std::string& name : outputs) folder.Write("out/" + name, "old " + name);
+  };
+  std::filesystem::create_directory(folder.path() / "out");
+  reset();
+  const Outcome interrupted = CliProcess(folder.path(), {"-q", "-o", "out", "race.rpl"}, inject(links, "SIGINT", 1)).Wait();
+  EXPECT_EQ(interrupted.status, 0) << interrupted.err;
+  EXPECT_EQ(interrupted.out, "out/VH_CANYON_Ann.rpl\nout/VH_CANYON_Bo.rpl\n");
+  for (const std::string& name : outputs) EXPECT_EQ(folder.Read("out/" + name), folder.Read("new/" + name));
+
+  // A link and a rename for each output.
+  for (int k = 1; k <= 4; ++k) {
+    reset();
+    const Outcome killed =
+        CliProcess(folder.path(), {"-q", "-o", "out", "race.rpl"}, inject(k <= 2 ? links : renames, "SIGKILL", (k - 1) % 2 + 1)).Wait();
+    EXPECT_NE(killed.status, 0) << k;
+    for (const std::string& name : outputs) {
+      const std::string bytes = folder.Read("out/" + name);
+      EXPECT_TRUE(bytes == "old " + name || bytes == folder.Read("new/" + name)) << k << " " << name;
+    }
+    const Outcome next = RunCli(folder.path(), {"-q", "-o", "out", "race.rpl"});
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_NE(next.err.find("left by a run that was stopped"), std::string::npos) << k;
+    EXPECT_EQ(TempFolder::NamesIn(folder.path() / "out"), outputs) << k;
+  }
+}
+
+// On FAT, which takes every spelling of a name for one file yet gives each its own identity,
+// and has no hard links, the replay is never replaced and older outputs are replaced whole.
+TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
+  if (geteuid() != 0 || std::system("command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null") != 0) {
+    GTEST_SKIP() << "needs root, fusefat and mkfs.vfat";
+  }
+  const auto disk = folder.path() / "disk";
+  std::filesystem::create_directory(disk);
+  const std::string image = (folder.path() / "fat.img").string();
+  ASSERT_EQ(std::system(("mkfs.vfat -C '" + image + "' 4096 >/dev/null").c_str()), 0);
+  if (std::system(("fusefat -o rw+ '" + image + "' '" + disk.string() + "' >/dev/null 2>&1").c_str()) != 0) {
+    GTEST_SKIP() << "cannot mount with FUSE here";
+  }
+  WriteRace(10);
+  const std::string race = replay.Build();
+  folder.Write("disk/vh_canyon_ann.rpl", race);
+  folder.Write("disk/VH_CANYON_Bo.rpl", "old");
+  const Outcome own = RunCli(disk, {"vh_canyon_ann.rpl"});
+  const Outcome other = RunCli(folder.path(), {"-q", "-o", "disk/other", "race.rpl"});
+  folder.Write("disk/other/VH_CANYON_Bo.rpl", "old");
+  const Outcome replaced = RunCli(folder.path(), {"-q", "-o", "disk/other", "race.rpl"});
+  const std::string kept = folder.Read("disk/vh_canyon_ann.rpl");
+  const Names names = TempFolder::NamesIn(disk / "other");
+  std::system(("umount '" + disk.string() + "'").c_str());
+  EXPECT_EQ(own.err, "vehisect-cli: VH_CANYON_Ann.rpl: expected an output name other than the replay being split, "
+                     "found the replay itself\n");
+  EXPECT_EQ(kept, race);
+  EXPECT_EQ(other.status + replaced.status, 0) << other.err << replaced.err;
+  EXPECT_EQ(names, (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
 TEST_F(FaultTest, InputsThatAreNotReplayFiles) {
   std::filesystem::create_directory(folder.path() / "folder.rpl");
   ASSERT_EQ(mkfifo((folder.path() / "pipe.rpl").c_str(), 0600), 0);
