@@ -136,7 +136,8 @@ void PrintHelp() {
             << "  -h, --help             show this help\n"
             << "  --version              show the version\n\n"
             << "Exit status: 0 when every replay was split (or listed), 1 when any failed or\n"
-            << "was refused, 2 for a usage error.\n";
+            << "was refused, 2 for a usage error, 130 when stopped (Ctrl-C) before its outputs\n"
+            << "were put in place.\n";
 }
 
 // Reads the arguments as getopt does: short options combine ("-qo DIR") and take their value

@@ -88,6 +88,22 @@ std::error_code FileSystem::Rename(const std::filesystem::path& from, const std:
 
 std::error_code FileSystem::Keep(const std::filesystem::path& from, const std::filesystem::path& to) {
   std::error_code ec;
+#ifdef _WIN32
+  // A file held open without delete sharing could be neither replaced nor, through its second
+  // name, let go of afterwards: find that out before making one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  for (;;) {
+    const HANDLE file = CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+      CloseHandle(file);
+      break;
+    }
+    ec = LastError();
+    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+#endif
   std::filesystem::create_hard_link(from, to, ec);
   if (!ec) return ec;
   // FAT and exFAT have no hard links; some FUSE file systems cannot take the system's fast

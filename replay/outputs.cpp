@@ -192,8 +192,9 @@ void FileOutputStore::Place(Output& output) {
     // rollback renames it back the same way.
     const std::filesystem::path backup = RunFile(folder_, output.name, run_, output.k, "old");
     if (const std::error_code kept = files_.Keep(output.final, backup)) {
-      throw ReplayError(shown, "expected to keep the older file until the new one is in place, found " +
-                                   Failure(kept));
+      throw ReplayError(shown, std::string(HeldOpen(kept) ? "expected to replace the output"
+                                                          : "expected to keep the older file until the new one is in place") +
+                                   ", found " + Failure(kept));
     }
     output.backup = backup;
   }
