@@ -184,7 +184,7 @@ int main(int argc, char** argv) {
       replace.push_back(Seconds([&] { Split(large, work); }));
       copy.push_back(Seconds(work, [&] { Copy(large, work, sizes); }));
       ratio.push_back(split.back() / copy.back());
-      list.push_back(Seconds(work, [&] { vehisect::ListReplay(large); }));
+      list.push_back(Seconds(work, [&] { vehisect::ListReplay(large, work); }));
       read.push_back(Seconds(work, [&] { Read(large); }));
       one.push_back(Seconds(work, [&] {
         vehisect::NullWindow window;

@@ -1,5 +1,6 @@
 // vehisect-cli: splits replays from the command line through the same core as the window.
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -33,7 +34,7 @@ using vehisect::PathFromUtf8;
 using vehisect::PathToUtf8;
 
 constexpr const char* kUsage =
-    "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [-q] REPLAY...";
+    "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [--replace | --keep-both] [-q] REPLAY...";
 
 // Set by Ctrl-C and the other signals that ask a program to end; the run stops cleanly, or,
 // once its commit has begun, finishes it.
@@ -108,6 +109,8 @@ class Console : public vehisect::WindowOps {
 
 struct Options {
   vehisect::SplitOptions split;
+  bool replace = false;
+  bool keepBoth = false;
   bool quiet = false;
   bool list = false;
   bool json = false;
@@ -129,12 +132,21 @@ void PrintHelp() {
             << "  -o, --output-dir DIR   write the outputs into DIR (default: current folder)\n"
             << "  -v, --vehicle WHICH    write only this vehicle's output: a position (1 to 8,\n"
             << "                         as --list shows) or a driver; may be repeated\n"
+            << "  --replace              replace an existing file of an output's name that holds\n"
+            << "                         another race (one of the same race is always replaced)\n"
+            << "  --keep-both            keep such a file, and name the new output\n"
+            << "                         VH_<level>_<driver> (2).rpl, (3), ...\n"
             << "  -q, --quiet            show no progress bar\n"
             << "  --list                 show what each replay holds and write nothing; also\n"
-            << "                         checks each replay as a split would\n"
+            << "                         checks each replay as a split would, and tells for each\n"
+            << "                         output whether a file of its name holds the same race\n"
+            << "                         or another one\n"
             << "  --json                 with --list: one JSON object per replay and line\n"
             << "  -h, --help             show this help\n"
             << "  --version              show the version\n\n"
+            << "An output replaces an existing file of its name only when that file holds the\n"
+            << "same race: the same bytes in every line but the demoRecordPtr value. Otherwise\n"
+            << "the replay fails, unless --replace or --keep-both is given.\n\n"
             << "Exit status: 0 when every replay was split (or listed), 1 when any failed or\n"
             << "was refused, 2 for a usage error, 130 when stopped (Ctrl-C) before its outputs\n"
             << "were put in place.\n";
@@ -180,6 +192,10 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
         flag(options.split.useRecordPtr);
       } else if (name == "--quiet") {
         flag(options.quiet);
+      } else if (name == "--replace") {
+        flag(options.replace);
+      } else if (name == "--keep-both") {
+        flag(options.keepBoth);
       } else if (name == "--list") {
         flag(options.list);
       } else if (name == "--json") {
@@ -213,6 +229,11 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   if (options.replays.empty()) throw UsageError{"no replay given"};
   if (options.json && !options.list) throw UsageError{"--json goes with --list"};
   if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};
+  if (options.replace && options.keepBoth) throw UsageError{"--replace and --keep-both do not go together"};
+  if (options.replace || options.keepBoth) {
+    const vehisect::OtherRace choice = options.replace ? vehisect::OtherRace::kReplace : vehisect::OtherRace::kKeepBoth;
+    options.split.otherRace = [choice](const vehisect::OtherRaceQuestion&) { return choice; };
+  }
   return options;
 }
 
@@ -227,6 +248,16 @@ std::string Plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// What stands under an output's name, as --list shows it.
+const char* ExistingText(vehisect::Existing existing) {
+  switch (existing) {
+    case vehisect::Existing::kSameRace: return "same race";
+    case vehisect::Existing::kOtherRace: return "another race";
+    case vehisect::Existing::kNone: break;
+  }
+  return "none";
+}
+
 void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
   using vehisect::Utf8FromCp1252;
   std::cout << file << "\n"
@@ -237,9 +268,15 @@ void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
             << Plural(static_cast<std::uint64_t>(l.objects), "object location", "object locations")
             << "\n";
   std::vector<std::vector<std::string>> rows = {{"#", "vehicle", "driver", "output", "records"}};
+  // The files already under the outputs' names, in a column of their own when there are any.
+  const bool existing = std::any_of(l.vehicles.begin(), l.vehicles.end(), [](const vehisect::VehicleListing& v) {
+    return v.existing != vehisect::Existing::kNone;
+  });
+  if (existing) rows[0].push_back("existing file");
   for (const vehisect::VehicleListing& v : l.vehicles) {
     rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.vehicle), Utf8FromCp1252(v.driver),
                     Utf8FromCp1252(v.output), std::to_string(v.records)});
+    if (existing) rows.back().push_back(ExistingText(v.existing));
   }
   std::vector<std::size_t> widths(rows[0].size(), 0);
   for (const auto& row : rows) {
@@ -264,7 +301,8 @@ nlohmann::json ListingJson(const std::string& file, const vehisect::ReplayListin
                         {"vehicle", Utf8FromCp1252(v.vehicle)},
                         {"driver", Utf8FromCp1252(v.driver)},
                         {"output", Utf8FromCp1252(v.output)},
-                        {"records", v.records}});
+                        {"records", v.records},
+                        {"existing", v.existing == vehisect::Existing::kNone ? nlohmann::json() : ExistingText(v.existing)}});
   }
   return {{"file", file},
           {"level", Utf8FromCp1252(l.level)},
@@ -287,7 +325,8 @@ int List(const Options& options) {
   bool first = true;
   for (const std::string& replay : options.replays) {
     try {
-      const vehisect::ReplayListing listing = vehisect::ListReplay(PathFromUtf8(replay));
+      const vehisect::ReplayListing listing =
+          vehisect::ListReplay(PathFromUtf8(replay), PathFromUtf8(options.outputFolder));
       if (options.json) {
         std::cout << Dump(ListingJson(replay, listing)) << "\n";
       } else {

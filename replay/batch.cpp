@@ -1,5 +1,7 @@
 #include "replay/batch.h"
 
+#include <algorithm>
+
 #include "replay/error.h"
 #include "replay/file_system.h"
 #include "replay/names.h"
@@ -20,12 +22,20 @@ void Batch::Check(const std::filesystem::path& replay, const std::filesystem::pa
                                      PathToUtf8(path) + ", which this run splits too; split it into another folder");
       }
     }
-    for (const Written& w : written_) {
-      if (SameFile(path, w.path)) {
-        throw ReplayError(shown, "expected outputs of its own, found " + PathToUtf8(w.path) +
-                                     " already written from " + PathToUtf8(w.replay) +
-                                     " in this run; split it into another folder");
-      }
+  }
+}
+
+bool Batch::Wrote(const std::filesystem::path& output) const {
+  return std::any_of(written_.begin(), written_.end(), [&](const Written& w) { return SameFile(output, w.path); });
+}
+
+void Batch::CheckWritten(const std::filesystem::path& replay, const std::filesystem::path& output) const {
+  for (const Written& w : written_) {
+    if (SameFile(output, w.path)) {
+      throw ReplayError(PathToUtf8(replay), "expected outputs of its own, found " + PathToUtf8(w.path) +
+                                                " already written from " + PathToUtf8(w.replay) +
+                                                " in this run; split it into another folder",
+                        ReplayError::Kind::kOtherRace);
     }
   }
 }

@@ -14,9 +14,13 @@ class Batch {
   /// A batch of the replays `replays`.
   explicit Batch(std::vector<std::filesystem::path> replays = {});
   /// Raises ReplayError naming `replay` when an output called `names` (Windows-1252 bytes) in
-  /// `folder` would be another replay of the batch or a file an earlier replay wrote.
+  /// `folder` would be another replay of the batch.
   void Check(const std::filesystem::path& replay, const std::filesystem::path& folder,
              const std::vector<std::string>& names) const;
+  /// Whether an earlier replay of the batch wrote the file `output`.
+  bool Wrote(const std::filesystem::path& output) const;
+  /// Raises ReplayError naming `replay` when an earlier replay of the batch wrote `output`.
+  void CheckWritten(const std::filesystem::path& replay, const std::filesystem::path& output) const;
   /// Records the outputs `names` in `folder` as written by `replay`.
   void Add(const std::filesystem::path& replay, const std::filesystem::path& folder,
            const std::vector<std::string>& names);

@@ -17,8 +17,8 @@ std::string Located(const std::string& file, const std::string& line, const std:
 
 }  // namespace
 
-ReplayError::ReplayError(const std::string& file, const std::string& what)
-    : std::runtime_error(Located(file, "", what)) {}
+ReplayError::ReplayError(const std::string& file, const std::string& what, Kind kind)
+    : std::runtime_error(Located(file, "", what)), kind_(kind) {}
 
 ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std::string& what)
     : std::runtime_error(Located(file, std::to_string(line), what)) {}

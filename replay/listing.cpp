@@ -4,6 +4,8 @@
 #include "replay/names.h"
 #include "replay/reader.h"
 #include "replay/record.h"
+#include "replay/same_race.h"
+#include "replay/splitter.h"
 
 namespace vehisect {
 
@@ -27,10 +29,61 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName) {
   return listing;
 }
 
-ReplayListing ListReplay(const std::filesystem::path& replayPath) {
+namespace {
+
+// Takes each output of a split and compares it with the file of its name, writing nothing.
+class ComparingStore : public OutputStore {
+ public:
+  explicit ComparingStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  std::ostream& Open(const std::string& name) override {
+    auto& output = outputs_.emplace_back(std::make_unique<Output>());
+    output->existing.open(OutputPath(folder_, name), std::ios::binary);
+    output->comparer = std::make_unique<RaceComparer>(output->existing);
+    output->stream.rdbuf(output->comparer.get());
+    return output->stream;
+  }
+  std::string Describe(const std::string& name) const override { return PathToUtf8(OutputPath(folder_, name)); }
+  std::vector<std::string> Commit() override { return {}; }
+  void Discard() noexcept override {}
+  /// Whether output `k` holds the race of the file of its name.
+  bool Same(std::size_t k) const { return outputs_[k]->comparer->Same(); }
+
+ private:
+  struct Output {
+    std::ifstream existing;
+    std::unique_ptr<RaceComparer> comparer;
+    std::ostream stream{nullptr};
+  };
+  std::filesystem::path folder_;
+  std::vector<std::unique_ptr<Output>> outputs_;
+};
+
+}  // namespace
+
+ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::filesystem::path& outputFolder) {
   const std::string shown = PathToUtf8(replayPath);
+  ReplayListing listing;
+  {
+    std::ifstream replay = OpenReplay(replayPath, shown);
+    listing = ListReplay(replay, shown);
+  }
+  bool any = false;
+  for (VehicleListing& v : listing.vehicles) {
+    std::error_code ec;
+    if (std::filesystem::exists(OutputPath(outputFolder, v.output), ec)) v.existing = Existing::kOtherRace;
+    any = any || v.existing != Existing::kNone;
+  }
+  // Only a file that exists is compared, by splitting the replay once more into comparers.
+  if (!any || listing.vehicles.size() < 2) return listing;
   std::ifstream replay = OpenReplay(replayPath, shown);
-  return ListReplay(replay, shown);
+  ComparingStore store(outputFolder);
+  NullWindow window;
+  SplitReplay(replay, shown, false, window, store);
+  for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
+    VehicleListing& v = listing.vehicles[k];
+    if (v.existing != Existing::kNone && store.Same(k)) v.existing = Existing::kSameRace;
+  }
+  return listing;
 }
 
 }  // namespace vehisect

@@ -8,6 +8,9 @@
 
 namespace vehisect {
 
+/// What stands under an output's name in the output folder.
+enum class Existing { kNone, kSameRace, kOtherRace };
+
 /// One vehicle of a replay as a listing shows it. Texts are Windows-1252, like the replay.
 struct VehicleListing {
   int position = 0;          ///< 1 to N, as the vehicle list holds it
@@ -15,6 +18,7 @@ struct VehicleListing {
   std::string driver;        ///< the driver as its output shows it
   std::string output;        ///< the name of its output file
   std::uint64_t records = 0;  ///< its own records, not counting the shared ones
+  Existing existing = Existing::kNone;  ///< the file under the output's name, if any
 };
 
 /// What a replay holds, read through to its last record with the checks of a split.
@@ -34,7 +38,8 @@ struct ReplayListing {
 /// replay is listed too.
 ReplayListing ListReplay(std::istream& replay, const std::string& replayName);
 
-/// Lists the replay file `replayPath`, as above.
-ReplayListing ListReplay(const std::filesystem::path& replayPath);
+/// Lists the replay file `replayPath`, as above, and tells for each output whether a file
+/// of its name in `outputFolder` holds the same race or another one.
+ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::filesystem::path& outputFolder);
 
 }  // namespace vehisect

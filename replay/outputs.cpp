@@ -4,10 +4,13 @@
 #include <cctype>
 #include <cerrno>
 #include <optional>
+#include <set>
+#include <string_view>
 
 #include "replay/error.h"
 #include "replay/folder_lock.h"
 #include "replay/names.h"
+#include "replay/same_race.h"
 
 namespace vehisect {
 namespace {
@@ -72,13 +75,11 @@ struct FileOutputStore::Output {
   bool in = false;               // the output has been renamed to `final`
 };
 
-FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input, FileSystem& files,
-                                 const CancelToken* cancel, Notice notice)
+FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input, CommitOptions options)
     : folder_(std::move(folder)),
       input_(std::move(input)),
-      files_(files),
-      cancel_(cancel),
-      notice_(std::move(notice)),
+      options_(std::move(options)),
+      files_(options_.files != nullptr ? *options_.files : SystemFiles()),
       run_(NewRun()) {}
 
 FileOutputStore::~FileOutputStore() {
@@ -119,7 +120,7 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   return outputs_.back()->stream;
 }
 
-void FileOutputStore::Commit() {
+std::vector<std::string> FileOutputStore::Commit() {
   for (const auto& output : outputs_) {
     errno = 0;
     output->stream.close();
@@ -128,14 +129,15 @@ void FileOutputStore::Commit() {
     }
   }
   const std::string folder = PathToUtf8(folder_.empty() ? "." : folder_);
-  const FolderLock lock(folder_, kFolderWait, cancel_, [&] {
-    if (notice_) notice_("waiting for another run writing to " + folder);
+  const FolderLock lock(folder_, kFolderWait, options_.cancel, [&] {
+    if (options_.notice) options_.notice("waiting for another run writing to " + folder);
   });
   // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
   CleanLeftovers();
+  for (const auto& output : outputs_) Refuse(*output);
+  SettleOtherRaces();
   bool replacing = false;
   for (const auto& output : outputs_) {
-    Refuse(*output);
     std::error_code ec;
     replacing = replacing || std::filesystem::exists(output->final, ec);
   }
@@ -161,7 +163,9 @@ void FileOutputStore::Commit() {
       warnings_.push_back(folder + ": expected to write the folder to the disk, found " + ec.message());
     }
   }
+  std::vector<std::string> names;
   for (const auto& output : outputs_) {
+    names.push_back(output->name);
     if (output->backup.empty()) continue;
     if (const std::error_code ec = files_.Remove(output->backup)) {
       warnings_.push_back(PathToUtf8(output->backup) + ": expected to remove the older output " +
@@ -169,6 +173,57 @@ void FileOutputStore::Commit() {
     }
   }
   outputs_.clear();
+  return names;
+}
+
+void FileOutputStore::SettleOtherRaces() {
+  std::vector<Output*> others;
+  OtherRaceQuestion question;
+  const Output* own = nullptr;  // the first of them that this run wrote
+  for (const auto& output : outputs_) {
+    std::error_code ec;
+    if (!std::filesystem::exists(output->final, ec)) continue;
+    // What this run wrote itself is never replaced, whatever race it holds.
+    const bool ours = options_.batch != nullptr && options_.batch->Wrote(output->final);
+    std::ifstream existing(output->final, std::ios::binary), fresh(output->temporary, std::ios::binary);
+    if (!ours && existing && fresh && SameRace(existing, fresh)) continue;
+    others.push_back(output.get());
+    question.files.push_back(PathToUtf8(output->final));
+    if (ours && own == nullptr) own = output.get();
+  }
+  if (others.empty()) return;
+  question.canReplace = own == nullptr;
+  const OtherRace choice = options_.otherRace ? options_.otherRace(question) : OtherRace::kStop;
+  if (choice == OtherRace::kKeepBoth) {
+    for (Output* output : others) Renumber(*output);
+    return;
+  }
+  if (own != nullptr) options_.batch->CheckWritten(input_, own->final);
+  if (choice == OtherRace::kReplace) return;
+  throw ReplayError(question.files.front(),
+                    "expected an output of this race or no file, found another race's output; use --replace to "
+                    "replace it or --keep-both to keep both",
+                    ReplayError::Kind::kOtherRace);
+}
+
+void FileOutputStore::Renumber(Output& output) {
+  // Free as a case-blind file system sees names, and not taken by another output of the run.
+  std::set<std::string> taken;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator entry(folder_.empty() ? "." : folder_, ec), end; !ec && entry != end;
+       entry.increment(ec)) {
+    taken.insert(FoldUtf8(PathToUtf8(entry->path().filename())));
+  }
+  for (const auto& other : outputs_) taken.insert(FoldUtf8(PathToUtf8(other->final.filename())));
+  const std::string stem = output.name.substr(0, output.name.size() - std::string_view(".rpl").size());
+  for (int n = 2;; ++n) {
+    std::string name = FittedName(stem, " (" + std::to_string(n) + ").rpl");
+    const std::filesystem::path final = OutputPath(folder_, name);
+    if (taken.count(FoldUtf8(PathToUtf8(final.filename()))) != 0) continue;
+    output.name = std::move(name);
+    output.final = final;
+    return;
+  }
 }
 
 void FileOutputStore::CleanLeftovers() {
@@ -177,8 +232,8 @@ void FileOutputStore::CleanLeftovers() {
        entry.increment(ec)) {
     const std::optional<RunId> run = LeftBy(PathToUtf8(entry->path().filename()));
     if (!run || RunAlive(*run)) continue;
-    if (!files_.Remove(entry->path()) && notice_) {
-      notice_("removed " + PathToUtf8(folder_ / entry->path().filename()) + ", left by a run that was stopped");
+    if (!files_.Remove(entry->path()) && options_.notice) {
+      options_.notice("removed " + PathToUtf8(folder_ / entry->path().filename()) + ", left by a run that was stopped");
     }
   }
 }
@@ -246,9 +301,14 @@ std::ostream& MemoryOutputStore::Open(const std::string& name) {
   return *open_.back().second;
 }
 
-void MemoryOutputStore::Commit() {
-  for (auto& [name, stream] : open_) files_[name] = stream->str();
+std::vector<std::string> MemoryOutputStore::Commit() {
+  std::vector<std::string> names;
+  for (auto& [name, stream] : open_) {
+    files_[name] = stream->str();
+    names.push_back(name);
+  }
   open_.clear();
+  return names;
 }
 
 void MemoryOutputStore::Discard() noexcept { open_.clear(); }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "replay/batch.h"
 #include "replay/cancel.h"
 #include "replay/file_system.h"
 
@@ -24,8 +25,9 @@ class OutputStore {
   virtual std::ostream& Open(const std::string& name) = 0;
   /// The name of `name`'s output as errors and listings show it.
   virtual std::string Describe(const std::string& name) const = 0;
-  /// Closes every output and makes them all visible; raises ReplayError on any failure.
-  virtual void Commit() = 0;
+  /// Closes every output and makes them all visible; returns the names they were given, in the
+  /// order opened; raises ReplayError on any failure.
+  virtual std::vector<std::string> Commit() = 0;
   /// Drops every output not yet committed; what it cannot remove goes to the warnings.
   virtual void Discard() noexcept = 0;
   /// What went wrong that the run does not fail for: after the outputs were in place, or
@@ -45,33 +47,57 @@ using Notice = std::function<void(const std::string&)>;
 /// How long a commit waits for another run's commit into the same folder.
 constexpr std::chrono::milliseconds kFolderWait{15000};
 
+/// What becomes of an existing file under an output's name that holds another race.
+enum class OtherRace {
+  kStop,      ///< nothing of the replay is written
+  kReplace,   ///< the new output replaces it
+  kKeepBoth,  ///< the new output takes the first free name "… (2).rpl", "… (3).rpl", …
+};
+
+/// The question put when outputs would replace files that hold another race.
+struct OtherRaceQuestion {
+  std::vector<std::string> files;  ///< those files' paths, UTF-8
+  bool canReplace = true;          ///< false when one of them is an output of this very run
+};
+
+/// Answers the question; asked under the folder's lock, before anything is replaced.
+using OtherRaceChoice = std::function<OtherRace(const OtherRaceQuestion&)>;
+
+/// How a FileOutputStore commits, beyond where.
+struct CommitOptions {
+  const CancelToken* cancel = nullptr;  ///< a stop, honoured while the commit waits for the folder
+  Notice notice;                        ///< hears what the commit waits for and which leftovers it removes
+  OtherRaceChoice otherRace;            ///< asked about files of another race; none: kStop
+  const Batch* batch = nullptr;         ///< the run's replays and earlier outputs, never replaced
+  FileSystem* files = nullptr;          ///< the file operations; none: the system's
+};
+
 /// Outputs as files in a folder, written to temporary files there and put in place on Commit,
 /// one commit at a time per folder: all of them, or, when any step fails, none, with every
 /// existing file as it was. Every name holds its whole old or whole new file at every instant.
+/// An existing file of the same race is replaced; one of another race as the options say.
 class FileOutputStore : public OutputStore {
  public:
-  /// Writes into `folder`, refusing any name that would replace the file `input`, through
-  /// `files`; `cancel` stops the run while it waits for the folder, and `notice` hears what
-  /// the commit waits for and which leftovers of ended runs it removes.
-  FileOutputStore(std::filesystem::path folder, std::filesystem::path input, FileSystem& files = SystemFiles(),
-                  const CancelToken* cancel = nullptr, Notice notice = {});
+  /// Writes into `folder`, refusing any name that would replace the file `input`.
+  FileOutputStore(std::filesystem::path folder, std::filesystem::path input, CommitOptions options = {});
   ~FileOutputStore() override;
   std::ostream& Open(const std::string& name) override;
   std::string Describe(const std::string& name) const override;
-  void Commit() override;
+  std::vector<std::string> Commit() override;
   void Discard() noexcept override;
 
  private:
   struct Output;
   void Refuse(const Output& output) const;
   void CleanLeftovers();
+  void SettleOtherRaces();
+  void Renumber(Output& output);
   void Place(Output& output);
   std::string PutBack() noexcept;
   std::filesystem::path folder_;
   std::filesystem::path input_;
+  CommitOptions options_;
   FileSystem& files_;
-  const CancelToken* cancel_;
-  Notice notice_;
   RunId run_;
   std::vector<std::unique_ptr<Output>> outputs_;
 };
@@ -81,7 +107,7 @@ class MemoryOutputStore : public OutputStore {
  public:
   std::ostream& Open(const std::string& name) override;
   std::string Describe(const std::string& name) const override { return name; }
-  void Commit() override;
+  std::vector<std::string> Commit() override;
   void Discard() noexcept override;
   /// The committed outputs by name.
   const std::map<std::string, std::string>& files() const { return files_; }

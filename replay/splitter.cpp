@@ -85,7 +85,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
     for (OutputWriter& writer : writers) writer.Flush();
     background.Wait();
     cancel.ThrowIfRequested(replayName);
-    store.Commit();
+    result.outputs = store.Commit();
   } catch (const ReplayError& e) {
     store.Discard();
     throw WithWarnings(e, replayName, store.warnings());
@@ -131,7 +131,8 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
-    FileOutputStore outputs(outputFolder, replayPath, SystemFiles(), options.cancel, options.notice);
+    FileOutputStore outputs(outputFolder, replayPath,
+                            {options.cancel, options.notice, options.otherRace, options.batch, nullptr});
     result = Split(replay, shown, options, window, outputs, outputFolder);
   }  // every file is closed before the end is reported
   ReportEnd(window, result);

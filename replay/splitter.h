@@ -20,6 +20,7 @@ struct SplitOptions {
   bool plainRecords = true;           ///< take the fast path for records as the game writes them
   const CancelToken* cancel = nullptr;  ///< a stop, honoured until the outputs are put in place
   Notice notice;                        ///< hears what a file run waits for and cleans up
+  OtherRaceChoice otherRace;            ///< decides about files of another race; none: stop
 };
 
 /// What a run did, beyond the window operations it called.

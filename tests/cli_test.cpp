@@ -91,7 +91,7 @@ TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
   for (const char* help : {"--help", "-h", "-qh"}) {
     const Outcome outcome = Run({help});
     EXPECT_EQ(outcome.status, 0);
-    EXPECT_EQ(outcome.out.rfind("usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [-q] REPLAY...\n", 0), 0u);
+    EXPECT_EQ(outcome.out.rfind("usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [--replace | --keep-both] [-q] REPLAY...\n", 0), 0u);
     EXPECT_NE(outcome.out.find("  --list "), std::string::npos);
   }
   const Outcome outcome = Run({"--version"});
@@ -169,6 +169,37 @@ TEST_F(CliTest, RemovesWhatAKilledRunLeftAndSaysSo) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", live, "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
+TEST_F(CliTest, AsksLeaveToReplaceAnotherRacesOutputs) {
+  folder.Write("race1.rpl", replay.Build());
+  replay.records.push_back(Shared("s2"));
+  folder.Write("race2.rpl", replay.Build());
+  ASSERT_EQ(Run({"-q", "race1.rpl"}).status, 0);
+  const std::string first = folder.Read("VH_CANYON_Ann.rpl");
+  Outcome outcome = Run({"-q", "race2.rpl"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "vehisect-cli: VH_CANYON_Ann.rpl: expected an output of this race or no file, found another "
+                         "race's output; use --replace to replace it or --keep-both to keep both\n");
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), first);
+
+  outcome = Run({"--list", "race1.rpl"});
+  EXPECT_NE(outcome.out.find("  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        same race\n"), std::string::npos) << outcome.out;
+  outcome = Run({"--list", "race2.rpl"});
+  EXPECT_NE(outcome.out.find("  #  vehicle    driver  output             records  existing file\n"
+                             "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        another race\n"),
+            std::string::npos) << outcome.out;
+
+  outcome = Run({"-q", "--keep-both", "race2.rpl", "race1.rpl"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "VH_CANYON_Ann (2).rpl\nVH_CANYON_Bo (2).rpl\nVH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\n");
+  // The way out of the batch rule, too: a copy of race 1 in the same run.
+  std::filesystem::copy_file(folder.path() / "race1.rpl", folder.path() / "copy.rpl");
+  outcome = Run({"-q", "--keep-both", "race1.rpl", "copy.rpl"});
+  EXPECT_EQ(outcome.out, "VH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\nVH_CANYON_Ann (3).rpl\nVH_CANYON_Bo (3).rpl\n");
+  EXPECT_EQ(Run({"--replace", "--keep-both", "race2.rpl"}).status, 2);
+  EXPECT_EQ(Run({"-q", "--replace", "race2.rpl"}).status, 0);
+  EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl").find("s2 ipos"), std::string::npos);
+}
+
 TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
   replay.vehicles.push_back({"rocket.trk", "Computer"});
   replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2"), Shared("s2")};
@@ -230,8 +261,10 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
   std::getline(lines, line);
   EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(R"({"file": "race.rpl", "level": "CANYON.SIT",
       "weather": "0", "detailLevel": "2", "recordPtr": "777", "records": 4, "objects": 1, "sharedRecords": 1,
-      "vehicles": [{"position": 1, "vehicle": "buggy.trk", "driver": "Jos\u00e9", "output": "VH_CANYON_Jos\u00e9.rpl", "records": 2},
-                   {"position": 2, "vehicle": "rocket.trk", "driver": "ROCKET2", "output": "VH_CANYON_ROCKET2.rpl", "records": 1}]})"));
+      "vehicles": [{"position": 1, "vehicle": "buggy.trk", "driver": "Jos\u00e9", "output": "VH_CANYON_Jos\u00e9.rpl", "records": 2,
+                    "existing": null},
+                   {"position": 2, "vehicle": "rocket.trk", "driver": "ROCKET2", "output": "VH_CANYON_ROCKET2.rpl", "records": 1,
+                    "existing": null}]})"));
   std::getline(lines, line);
   EXPECT_EQ(nlohmann::json::parse(line),
             nlohmann::json({{"file", "bad.rpl"},

@@ -132,8 +132,8 @@ TEST_F(FaultTest, TwoRunsIntoOneFolderNeverMixTheirOutputs) {
   };
   const std::string a = outputsOf("a-out"), b = outputsOf("b-out");
   for (int pair = 0; pair < 200; ++pair) {
-    CliProcess first(folder.path() / "a", {"-q", "-o", "../out", "race.rpl"});
-    CliProcess second(folder.path() / "b", {"-q", "-o", "../out", "race.rpl"});
+    CliProcess first(folder.path() / "a", {"-q", "--replace", "-o", "../out", "race.rpl"});
+    CliProcess second(folder.path() / "b", {"-q", "--replace", "-o", "../out", "race.rpl"});
     EXPECT_EQ(first.Wait().status + second.Wait().status, 0);
     const std::string now = outputsOf("out");
     ASSERT_TRUE(now == a || now == b) << "pair " << pair;
@@ -159,7 +159,7 @@ TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
   };
   std::filesystem::create_directory(folder.path() / "out");
   reset();
-  const Outcome interrupted = CliProcess(folder.path(), {"-q", "-o", "out", "race.rpl"}, inject(links, "SIGINT", 1)).Wait();
+  const Outcome interrupted = CliProcess(folder.path(), {"-q", "--replace", "-o", "out", "race.rpl"}, inject(links, "SIGINT", 1)).Wait();
   EXPECT_EQ(interrupted.status, 0) << interrupted.err;
   EXPECT_EQ(interrupted.out, "out/VH_CANYON_Ann.rpl\nout/VH_CANYON_Bo.rpl\n");
   for (const std::string& name : outputs) EXPECT_EQ(folder.Read("out/" + name), folder.Read("new/" + name));
@@ -168,13 +168,15 @@ TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
   for (int k = 1; k <= 4; ++k) {
     reset();
     const Outcome killed =
-        CliProcess(folder.path(), {"-q", "-o", "out", "race.rpl"}, inject(k <= 2 ? links : renames, "SIGKILL", (k - 1) % 2 + 1)).Wait();
+        CliProcess(folder.path(), {"-q", "--replace", "-o", "out", "race.rpl"},
+                   inject(k <= 2 ? links : renames, "SIGKILL", (k - 1) % 2 + 1))
+            .Wait();
     EXPECT_NE(killed.status, 0) << k;
     for (const std::string& name : outputs) {
       const std::string bytes = folder.Read("out/" + name);
       EXPECT_TRUE(bytes == "old " + name || bytes == folder.Read("new/" + name)) << k << " " << name;
     }
-    const Outcome next = RunCli(folder.path(), {"-q", "-o", "out", "race.rpl"});
+    const Outcome next = RunCli(folder.path(), {"-q", "--replace", "-o", "out", "race.rpl"});
     EXPECT_EQ(next.status, 0) << next.err;
     EXPECT_NE(next.err.find("left by a run that was stopped"), std::string::npos) << k;
     EXPECT_EQ(TempFolder::NamesIn(folder.path() / "out"), outputs) << k;
@@ -201,7 +203,7 @@ TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
   const Outcome own = RunCli(disk, {"vh_canyon_ann.rpl"});
   const Outcome other = RunCli(folder.path(), {"-q", "-o", "disk/other", "race.rpl"});
   folder.Write("disk/other/VH_CANYON_Bo.rpl", "old");
-  const Outcome replaced = RunCli(folder.path(), {"-q", "-o", "disk/other", "race.rpl"});
+  const Outcome replaced = RunCli(folder.path(), {"-q", "--replace", "-o", "disk/other", "race.rpl"});
   const std::string kept = folder.Read("disk/vh_canyon_ann.rpl");
   const Names names = TempFolder::NamesIn(disk / "other");
   std::system(("umount '" + disk.string() + "'").c_str());

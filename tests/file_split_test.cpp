@@ -73,7 +73,9 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "old");
 
   replay.recordCount = "";
-  Split(folder.Write("race.rpl", replay.Build()));
+  SplitOptions replace;
+  replace.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+  SplitReplay(folder.Write("race.rpl", replay.Build()), replace, window, folder.path());
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
@@ -208,7 +210,10 @@ class CommitTest : public FileSplitTest {
   // Splits the replay into `out` through `files`; the error, or "no error".
   std::string Commit(FileSystem& files) {
     std::istringstream in(replay.Build());
-    FileOutputStore store(out.path(), folder.path() / "race.rpl", files);
+    CommitOptions options;
+    options.files = &files;
+    options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+    FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
     try {
       SplitReplay(in, "race.rpl", false, window, store);
     } catch (const ReplayError& e) {
@@ -318,6 +323,51 @@ TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
   first.reset();
   std::thread([&] { FolderLock again(out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
   EXPECT_EQ(out.Names(), Names{});
+}
+
+// A file of the same race is replaced whatever the check box said; any other file is only
+// with the caller's leave, or kept, the new output then taking the first name free.
+TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  const TempFolder out;
+  SplitReplay(input, false, window, out.path());
+  EXPECT_EQ(SplitReplay(input, true, window, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  EXPECT_NE(out.Read("VH_CANYON_Ann.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
+
+  replay.records.push_back(Shared("s2"));
+  const auto other = folder.Write("other.rpl", replay.Build());
+  const std::string ann = out.Read("VH_CANYON_Ann.rpl");
+  out.Write("VH_CANYON_Bo.rpl", "notes");
+  out.Write("VH_CANYON_Ann (2).rpl", "");
+  out.Write("vh_canyon_ann (3).rpl", "");
+  std::vector<OtherRaceQuestion> asked;
+  SplitOptions options;
+  options.otherRace = [&](const OtherRaceQuestion& question) {
+    asked.push_back(question);
+    return OtherRace::kStop;
+  };
+  try {
+    SplitReplay(other, options, window, out.path());
+    ADD_FAILURE() << "another race's file was replaced";
+  } catch (const ReplayError& e) {
+    EXPECT_EQ(e.kind(), ReplayError::Kind::kOtherRace);
+    EXPECT_EQ(std::string(e.what()), PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") +
+                                         ": expected an output of this race or no file, found another race's output; "
+                                         "use --replace to replace it or --keep-both to keep both");
+  }
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].files, (std::vector<std::string>{PathToUtf8(out.path() / "VH_CANYON_Ann.rpl"),
+                                                      PathToUtf8(out.path() / "VH_CANYON_Bo.rpl")}));
+  EXPECT_TRUE(asked[0].canReplace);
+  EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
+  EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
+
+  options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
+  EXPECT_EQ(SplitReplay(other, options, window, out.path()).outputs,
+            (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
+  EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
+  EXPECT_NE(out.Read("VH_CANYON_Ann (4).rpl").find("s2 ipos"), std::string::npos);
+  EXPECT_EQ(out.Names().size(), 6u);
 }
 
 TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {

@@ -31,6 +31,12 @@ BarSteps ProgressSteps(double value, double maximum) {
   return {static_cast<int>(bar), static_cast<int>(clamped)};
 }
 
+std::string OtherRaceText(const std::vector<std::string>& files) {
+  std::string text = FileName(PathFromUtf8(files.front()));
+  if (files.size() == 1) return text.append(" already holds another race.");
+  return text.append(" and ").append(std::to_string(files.size() - 1)).append(" more already hold another race.");
+}
+
 std::string WrapLongWords(const std::string& text, std::size_t width) {
   std::string out;
   std::size_t run = 0;          // characters since the last space or break
@@ -101,15 +107,14 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   running_ = true;
   Batch batch(replays);
   std::vector<Failure> failures;
-  std::vector<std::string> warnings;
-  bool refused = false;
+  Tally tally;
   for (const std::filesystem::path& replay : replays) {
-    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, refused, warnings)) {
+    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, tally)) {
       failures.push_back(std::move(*failure));
     }
   }
   running_ = false;
-  if (replays.size() == 1 && refused) {
+  if (replays.size() == 1 && tally.refused) {
     // Alone, a one-vehicle replay ends the program as it always has.
     window_.ShowMessage(kRefusal, "Aborting");
     window_.CloseWindow();
@@ -117,22 +122,27 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   }
   window_.SetProgressValue(0);
   window_.SetCaption("Open");
-  if (failures.empty()) {
-    if (!warnings.empty()) window_.ShowWarning("Split, but some files could not be cleaned up.", Details(warnings));
+  if (failures.empty() && tally.declined == 0) {
+    if (!tally.warnings.empty()) {
+      window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
+    }
     window_.ShowMessage("Finished", "Vehisect");
     window_.CloseWindow();
     return;
   }
-  ReportFailures(failures, warnings, replays.size());
+  // A replay left as it was at the user's answer needs no word; the window is ready again.
+  if (!failures.empty() || !tally.warnings.empty()) ReportFailures(failures, tally, replays.size());
   if (closeWhenDone_) window_.CloseWindow();
 }
 
 std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr,
-                                                        Batch& batch, bool& refused,
-                                                        std::vector<std::string>& warnings) {
+                                                        Batch& batch, Tally& tally) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
   options.batch = &batch;
+  options.otherRace = [this](const OtherRaceQuestion& question) {
+    return window_.AskOtherRace(OtherRaceText(question.files), question.canReplace);
+  };
   Progress progress(window_);
   try {
     std::filesystem::path folder = replay.parent_path();
@@ -142,12 +152,16 @@ std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::p
       if (auto chosen = window_.ChooseFolder(replay, window_.DocumentsFolder())) folder = *chosen;
     }
     const SplitResult result = SplitReplay(replay, options, progress, folder);
-    warnings.insert(warnings.end(), result.warnings.begin(), result.warnings.end());
+    tally.warnings.insert(tally.warnings.end(), result.warnings.begin(), result.warnings.end());
     if (result.refused) {
-      refused = true;
+      tally.refused = true;
       return Failure{replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")};
     }
   } catch (const ReplayError& e) {
+    if (e.kind() == ReplayError::Kind::kOtherRace) {
+      ++tally.declined;
+      return std::nullopt;
+    }
     return Failure{replay, e.what(), e.kind() == ReplayError::Kind::kNotRestored};
   } catch (const std::exception& e) {
     return Failure{replay, e.what()};
@@ -164,8 +178,11 @@ std::string WindowFlow::Details(const std::vector<std::string>& messages) {
   return details;
 }
 
-void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const std::vector<std::string>& warnings,
-                                std::size_t replays) {
+void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const Tally& tally, std::size_t replays) {
+  if (failures.empty()) {
+    window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
+    return;
+  }
   const bool changed = std::any_of(failures.begin(), failures.end(), [](const Failure& f) { return f.changed; });
   const std::string unchanged = changed ? "some files could not be put back as they were: see below."
                                         : "no file was written or changed.";
@@ -178,11 +195,17 @@ void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const std:
     text.append("any of the ").append(std::to_string(replays)).append(" replays. ").append(sentence);
   } else {
     text.append(std::to_string(failures.size())).append(" of ").append(std::to_string(replays));
-    text.append(" replays; the others were split. For those, ").append(unchanged);
+    if (tally.declined == 0) {
+      text.append(" replays; the others were split.");
+    } else {
+      text.append(" replays; ").append(std::to_string(replays - failures.size() - tally.declined));
+      text.append(" were split, ").append(std::to_string(tally.declined)).append(" left as they were.");
+    }
+    text.append(" For those, ").append(unchanged);
   }
   std::vector<std::string> messages;
   for (const Failure& failure : failures) messages.push_back(failure.message);
-  messages.insert(messages.end(), warnings.begin(), warnings.end());
+  messages.insert(messages.end(), tally.warnings.begin(), tally.warnings.end());
   window_.ShowWarning(text, Details(messages));
 }
 

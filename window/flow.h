@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "replay/batch.h"
+#include "replay/outputs.h"
 #include "replay/window_ops.h"
 
 namespace vehisect {
@@ -24,6 +25,9 @@ class FormPlatform : public WindowOps {
                                                             const std::filesystem::path& folder) = 0;
   /// Shows a modal warning titled "Vehisect": `text`, then `details` below it.
   virtual void ShowWarning(const std::string& text, const std::string& details) = 0;
+  /// Asks the modal question `text`, titled "Vehisect", with the buttons "Replace" (only when
+  /// `canReplace`), "Keep both" (the default) and "Cancel" (also Escape and the close box).
+  virtual OtherRace AskOtherRace(const std::string& text, bool canReplace) = 0;
   /// Whether "Use demoRecordPtr" is ticked.
   virtual bool UseRecordPtr() const = 0;
   /// The folder of the program itself.
@@ -39,6 +43,10 @@ struct BarSteps {
   int value = 0;
 };
 BarSteps ProgressSteps(double value, double maximum);
+
+/// The question asked when the outputs would replace `files`, which hold another race:
+/// "VH_CANYON_Ann.rpl and 2 more already hold another race."
+std::string OtherRaceText(const std::vector<std::string>& files);
 
 /// `text` with a line break put into every run of more than `width` characters without a
 /// space, after a path separator where there is one, so that a message box can wrap it.
@@ -72,10 +80,15 @@ class WindowFlow {
     std::string message;
     bool changed = false;  // some files could not be put back as they were
   };
+  // How the replays of one press of "Open" went, beyond their failures.
+  struct Tally {
+    bool refused = false;       // a one-vehicle replay
+    std::size_t declined = 0;   // left as they were at the user's answer
+    std::vector<std::string> warnings;
+  };
   std::optional<Failure> SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch,
-                                  bool& refused, std::vector<std::string>& warnings);
-  void ReportFailures(const std::vector<Failure>& failures, const std::vector<std::string>& warnings,
-                      std::size_t replays);
+                                  Tally& tally);
+  void ReportFailures(const std::vector<Failure>& failures, const Tally& tally, std::size_t replays);
   static std::string Details(const std::vector<std::string>& messages);
 
   FormPlatform& window_;

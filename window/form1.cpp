@@ -138,6 +138,20 @@ void Form1::ShowWarning(const std::string& text, const std::string& details) {
   box.exec();
 }
 
+vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
+  QMessageBox box(QMessageBox::Question, "Vehisect", FromFlow(text), QMessageBox::NoButton, this);
+  QPushButton* replace = canReplace ? box.addButton("Replace", QMessageBox::DestructiveRole) : nullptr;
+  QPushButton* keepBoth = box.addButton("Keep both", QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton("Cancel", QMessageBox::RejectRole);
+  box.setDefaultButton(keepBoth);
+  // Escape and the close box.
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == keepBoth) return vehisect::OtherRace::kKeepBoth;
+  if (replace != nullptr && box.clickedButton() == replace) return vehisect::OtherRace::kReplace;
+  return vehisect::OtherRace::kStop;
+}
+
 void Form1::CloseWindow() { close(); }
 
 std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {

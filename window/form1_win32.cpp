@@ -378,6 +378,28 @@ void Form1::ShowWarning(const std::string& text, const std::string& details) {
   MessageBoxW(hwnd_, Widen(shown).c_str(), L"Vehisect", MB_OK | MB_ICONWARNING);
 }
 
+vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
+  enum : int { kReplace = 100, kKeepBoth = 101 };
+  const TASKDIALOG_BUTTON buttons[] = {{kReplace, L"Replace"}, {kKeepBoth, L"Keep both"}};
+  const std::wstring content = Widen(text);
+  TASKDIALOGCONFIG config{};
+  config.cbSize = sizeof config;
+  config.hwndParent = hwnd_;
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;  // Escape and the close box mean Cancel
+  config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
+  config.pszWindowTitle = L"Vehisect";
+  config.pszMainIcon = TD_WARNING_ICON;
+  config.pszContent = content.c_str();
+  config.pButtons = canReplace ? buttons : buttons + 1;
+  config.cButtons = canReplace ? 2 : 1;
+  config.nDefaultButton = kKeepBoth;
+  int pressed = IDCANCEL;
+  if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) return vehisect::OtherRace::kStop;
+  return pressed == kKeepBoth                 ? vehisect::OtherRace::kKeepBoth
+         : pressed == kReplace && canReplace ? vehisect::OtherRace::kReplace
+                                              : vehisect::OtherRace::kStop;
+}
+
 void Form1::CloseWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }

@@ -74,6 +74,7 @@ class Form1 : public vehisect::FormPlatform {
   std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
                                                     const std::filesystem::path& folder) override;
   void ShowWarning(const std::string& text, const std::string& details) override;
+  vehisect::OtherRace AskOtherRace(const std::string& text, bool canReplace) override;
   bool UseRecordPtr() const override;
   std::filesystem::path ProgramFolder() const override;
   std::filesystem::path DocumentsFolder() const override;
