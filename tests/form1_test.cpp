@@ -87,16 +87,26 @@ class Form1Test : public ::testing::Test {
   WatchedForm form;
   int choices = 0;
   std::vector<Shown> messages;
+  QString answer;  // the button a question is answered with, or "Escape"
+  std::set<QString> buttons;
+  QString defaultButton;
   QTimer answerer;
 
   Form1Test() {
     replay.vehicles.push_back({"truck.trk", "Cy"});
     replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
-    // Answers every message box with OK, as soon as it is up.
+    // Answers every message box with OK, and a question with `answer`, as soon as it is up.
     QObject::connect(&answerer, &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         messages.push_back({box->windowTitle(), box->text(), box->icon(), box->informativeText(), box->detailedText()});
-        box->button(QMessageBox::Ok)->click();
+        if (QAbstractButton* ok = box->button(QMessageBox::Ok)) return ok->click();
+        buttons.clear();
+        for (const QAbstractButton* button : box->buttons()) buttons.insert(button->text());
+        defaultButton = box->defaultButton()->text();
+        if (answer == "Escape") return QTest::keyClick(box, Qt::Key_Escape);
+        for (QAbstractButton* button : box->buttons()) {
+          if (button->text() == answer) return button->click();
+        }
       }
     });
     answerer.start(5);
@@ -163,6 +173,35 @@ TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
   replay.recordCount = "";
   Open({folder.Write("short.rpl", replay.Build())});
   EXPECT_EQ(choices, 2);
+  EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(Form1Test, AsksBeforeReplacingAnotherRacesFiles) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  folder.Write("VH_CANYON_Ann.rpl", "another race");
+  folder.Write("VH_CANYON_Bo.rpl", "another race");
+  answer = "Escape";
+  Open({input});
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "VH_CANYON_Ann.rpl and 1 more already hold another race.",
+                                           QMessageBox::Question}}));
+  EXPECT_EQ(buttons, (std::set<QString>{"Replace", "Keep both", "Cancel"}));
+  EXPECT_EQ(defaultButton, "Keep both");
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Bar()->value(), 0);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+
+  answer = "Keep both";
+  Open({input});
+  EXPECT_EQ(messages.back(), (Shown{"Vehisect", "Finished", QMessageBox::Information}));
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Ann (2).rpl",
+                                   "VH_CANYON_Bo (2).rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "another race");
+
+  form.show();
+  answer = "Replace";
+  Open({input});
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), folder.Read("VH_CANYON_Ann (2).rpl"));
   EXPECT_FALSE(form.isVisible());
 }
 

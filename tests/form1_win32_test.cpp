@@ -47,6 +47,8 @@ class BoxAnswerer {
     const std::lock_guard lock(mutex_);
     return shown_;
   }
+  /// The button a question is answered with.
+  std::atomic<int> answer{IDCANCEL};
 
  private:
   static BOOL CALLBACK Visit(HWND window, LPARAM self) {
@@ -59,6 +61,8 @@ class BoxAnswerer {
       auto* answerer = reinterpret_cast<BoxAnswerer*>(self);
       const std::lock_guard lock(answerer->mutex_);
       answerer->shown_.push_back(Narrow(TextOf(window)) + ": " + Narrow(TextOf(GetDlgItem(window, 0xFFFF))));
+      // A task dialog takes its answer by button; a message box ignores that, and takes OK.
+      PostMessageW(window, TDM_CLICK_BUTTON, static_cast<WPARAM>(answerer->answer.load()), 0);
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
       Sleep(50);  // let the box go before it is looked for again
     }
@@ -182,6 +186,33 @@ TEST_F(Form1Win32Test, ShowsAFailureAndStaysReadyAndACancelDoesNothing) {
 
   replay.recordCount = "";
   Open({folder.Write("short.rpl", replay.Build())});
+  EXPECT_EQ(form.hwnd(), nullptr);
+}
+
+TEST_F(Form1Win32Test, AsksBeforeReplacingAnotherRacesFiles) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  folder.Write("VH_CANYON_Ann.rpl", "another race");
+  folder.Write("VH_CANYON_Bo.rpl", "another race");
+  boxes.answer = IDCANCEL;
+  Open({input});
+  ASSERT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_EQ(boxes.Shown()[0].rfind("Vehisect: ", 0), 0u);
+  ASSERT_NE(form.hwnd(), nullptr);
+  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+
+  boxes.answer = 101;  // Keep both
+  Open({input});
+  EXPECT_EQ(boxes.Shown().back(), "Vehisect: Finished");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Ann (2).rpl",
+                                   "VH_CANYON_Bo (2).rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "another race");
+
+  ASSERT_TRUE(form.Create(SW_SHOWNORMAL));
+  boxes.answer = 100;  // Replace
+  Open({input});
+  EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), folder.Read("VH_CANYON_Ann (2).rpl"));
   EXPECT_EQ(form.hwnd(), nullptr);
 }
 
