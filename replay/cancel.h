@@ -16,6 +16,8 @@ class CancelToken {
 
   /// Asks every run that holds this token to stop.
   void Request() noexcept { requested_.store(true, std::memory_order_relaxed); }
+  /// Withdraws the request, for a token that serves one run after another; between runs only.
+  void Reset() noexcept { requested_.store(false, std::memory_order_relaxed); }
   /// Whether a stop has been asked for.
   bool requested() const noexcept { return requested_.load(std::memory_order_relaxed); }
   /// Raises the cancelled ReplayError about `file` when a stop has been asked for.

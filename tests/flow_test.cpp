@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdlib>
 
 #ifndef _WIN32
@@ -27,6 +30,34 @@ using Names = std::set<std::string>;
 
 class FakeForm : public FormPlatform {
  public:
+  // What the run's thread posts runs on the test's thread, in Drain, in lock step: the run
+  // waits until its task has run, so that a test can stop it at a known point.
+  void Post(std::function<void()> task) override {
+    std::unique_lock lock(mutex_);
+    tasks_.push_back(std::move(task));
+    const std::uint64_t ticket = ++posted_;
+    changed_.notify_all();
+    changed_.wait(lock, [&] { return done_ >= ticket; });
+  }
+  /// Runs what the run posts until it has ended.
+  void Drain(const WindowFlow& flow) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (flow.running() && std::chrono::steady_clock::now() < deadline) {
+      std::function<void()> task;
+      {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_for(lock, std::chrono::milliseconds(10), [&] { return !tasks_.empty(); })) continue;
+        task = std::move(tasks_.front());
+        tasks_.pop_front();
+      }
+      task();
+      const std::lock_guard lock(mutex_);
+      ++done_;
+      changed_.notify_all();
+    }
+  }
+  void SetBusy(bool b) override { busy = b; }
+  bool busy = false;
   std::vector<std::string> calls;
   std::vector<std::filesystem::path> chosen;
   std::optional<std::filesystem::path> folder;
@@ -62,6 +93,12 @@ class FakeForm : public FormPlatform {
   bool UseRecordPtr() const override { return useRecordPtr; }
   std::filesystem::path ProgramFolder() const override { return program; }
   std::filesystem::path DocumentsFolder() const override { return documents; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::deque<std::function<void()>> tasks_;
+  std::uint64_t posted_ = 0, done_ = 0;
 };
 
 class FlowTest : public ::testing::Test {
@@ -74,6 +111,8 @@ class FlowTest : public ::testing::Test {
   FlowTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
   std::string Shown(const std::string& name) const { return PathToUtf8(folder.path() / name); }
+  // Lets the run go to its end.
+  void Wait() { form.Drain(flow); }
 };
 
 TEST(ProgressStepsTest, FitsAnyRecordCountIntoTheBar) {
@@ -99,6 +138,7 @@ TEST(WrapLongWordsTest, BreaksOnlyRunsTooLongForABox) {
 TEST_F(FlowTest, SplitsTheChosenReplayThenSaysFinishedAndCloses) {
   form.chosen = {folder.Write("race.rpl", replay.Build())};
   flow.Open();
+  Wait();
   EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.program), "caption Working...",
                                                   "max 3", "caption Open", "message Vehisect: Finished", "close"}));
   EXPECT_EQ(form.value, 0);
@@ -107,6 +147,7 @@ TEST_F(FlowTest, SplitsTheChosenReplayThenSaysFinishedAndCloses) {
 
 TEST_F(FlowTest, ACancelledDialogDoesNothing) {
   flow.Open();
+  Wait();
   EXPECT_EQ(form.calls.size(), 1u);
   EXPECT_TRUE(folder.Names().empty());
 }
@@ -114,12 +155,14 @@ TEST_F(FlowTest, ACancelledDialogDoesNothing) {
 TEST_F(FlowTest, StartsTheDialogInDocumentsWhenTheProgramsFolderCannotBeWritten) {
   form.program = folder.path() / "missing";
   flow.Open();
+  Wait();
   EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.documents)}));
 }
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
   replay.vehicles.resize(1);
   flow.Split({folder.Write("one.rpl", replay.Build())});
+  Wait();
   EXPECT_EQ(form.calls, (std::vector<std::string>{"caption Working...", "message Aborting: Only 1 Vehical\r\nNothing to Rip", "close"}));
   EXPECT_EQ(folder.Names(), Names{"one.rpl"});
 }
@@ -127,6 +170,7 @@ TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
 TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
   replay.recordCount = "4";
   flow.Split({folder.Write("short.rpl", replay.Build())});
+  Wait();
   EXPECT_EQ(form.calls.back(), "warning Could not split short.rpl. No file was written or changed.\n" + Shown("short.rpl") +
                                    ":72: expected the \"type,time\" label line, found the end of the file, in record 4 of 4");
   EXPECT_EQ(form.calls[form.calls.size() - 2], "caption Open");
@@ -145,6 +189,7 @@ TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
   const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
   form.chosen = {folder.path() / "race1.rpl", good, single, again, bad};
   flow.Open();
+  Wait();
   // The second replay of the same race into one folder may only keep both; here the answer
   // is Cancel, which leaves it as it was without a word.
   EXPECT_NE(std::find(form.calls.begin(), form.calls.end(),
@@ -165,6 +210,7 @@ TEST_F(FlowTest, ListsTenFailuresThenCountsTheRest) {
   std::vector<std::filesystem::path> bad;
   for (int i = 0; i < 12; ++i) bad.push_back(folder.Write("bad" + std::to_string(i) + ".rpl", ""));
   flow.Split(bad);
+  Wait();
   const std::string& summary = form.calls.back();
   EXPECT_EQ(summary.rfind("warning Could not split any of the 12 replays. No file was written or changed.\n", 0), 0u);
   EXPECT_NE(summary.find("bad9.rpl:1:"), std::string::npos);
@@ -172,28 +218,59 @@ TEST_F(FlowTest, ListsTenFailuresThenCountsTheRest) {
   EXPECT_TRUE(summary.ends_with("\n\n\u2026 and 2 more.")) << summary;
 }
 
-TEST_F(FlowTest, PutsOffACloseDuringARunUntilItEnds) {
+// Escape and the close stop a run where it is: the replay being split changes nothing, those
+// split before stay split; Escape leaves the window ready, a close closes it without a box.
+TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
   EXPECT_TRUE(flow.RequestClose());
-  // A close while the fake window reports progress, as a close box pressed during a run.
-  class Closing : public FakeForm {
+  const auto first = folder.Write("a/race.rpl", (std::filesystem::create_directory(folder.path() / "a"), replay.Build()));
+  const auto second = folder.Write("race.rpl", replay.Build());
+  // Stopped as the progress of replay `at` (1 or 2) first shows, by Escape or by a close.
+  class Stopping : public FakeForm {
    public:
     WindowFlow* flow = nullptr;
-    bool allowed = true;
+    int at = 1, seen = 0;
+    bool close = false, allowed = true;
     void SetProgressMax(float maximum) override {
       FakeForm::SetProgressMax(maximum);
-      allowed = flow->RequestClose();
+      if (++seen != at) return;
+      if (close) {
+        allowed = flow->RequestClose();
+      } else {
+        flow->Stop();
+      }
       flow->Open();  // a second run must not start
     }
-  } closing;
-  WindowFlow closingFlow(closing);
-  closing.flow = &closingFlow;
-  replay.recordCount = "4";
-  closingFlow.Split({folder.Write("short.rpl", replay.Build())});
-  EXPECT_FALSE(closing.allowed);
-  EXPECT_EQ(closing.calls.back(), "close");
-  EXPECT_EQ(std::count_if(closing.calls.begin(), closing.calls.end(),
-                          [](const std::string& call) { return call.rfind("choose", 0) == 0; }),
-            0);
+  };
+  for (const int at : {1, 2}) {
+    for (const bool close : {false, true}) {
+      Stopping form;
+      WindowFlow stopping(form);
+      form.flow = &stopping;
+      form.at = at;
+      form.close = close;
+      stopping.Split({first, second});
+      EXPECT_TRUE(form.busy);
+      form.Drain(stopping);
+      EXPECT_FALSE(form.busy);
+      const std::string last = form.calls.back();
+      if (close) {
+        EXPECT_FALSE(form.allowed);
+        EXPECT_EQ(last, "close");
+      } else if (at == 1) {
+        EXPECT_EQ(last, "caption Open");
+      } else {
+        EXPECT_EQ(last, "message Vehisect: Stopped. Split before the stop: race.rpl.");
+      }
+      EXPECT_EQ(std::count_if(form.calls.begin(), form.calls.end(),
+                              [](const std::string& call) { return call.rfind("choose", 0) == 0; }),
+                0);
+      EXPECT_EQ(TempFolder::NamesIn(folder.path() / "a").size(), at == 1 ? 1u : 3u) << at << close;
+      EXPECT_EQ(folder.Names(), (Names{"a", "race.rpl"})) << at << close;
+      std::filesystem::remove_all(folder.path() / "a");
+      std::filesystem::create_directory(folder.path() / "a");
+      folder.Write("a/race.rpl", replay.Build());
+    }
+  }
 }
 
 #ifndef _WIN32
@@ -234,6 +311,7 @@ TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
   std::filesystem::create_directory(form.documents);
   form.folder = form.documents;
   flow.Split({folder.path() / "disk" / "race.rpl"});
+  Wait();
   EXPECT_EQ(form.calls[1], "choose a folder for race.rpl in " + PathToUtf8(form.documents));
   EXPECT_EQ(form.calls.back(), "close");
   EXPECT_EQ(TempFolder::NamesIn(form.documents), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
@@ -242,6 +320,7 @@ TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
   form.calls.clear();
   form.folder.reset();
   flow.Split({folder.path() / "disk" / "race.rpl"});
+  Wait();
   EXPECT_EQ(form.calls.back().rfind("warning Could not split race.rpl. No file was written or changed.\n" +
                                         Shown("disk/VH_CANYON_Ann.rpl") + ": expected to create the output, found ",
                                     0),

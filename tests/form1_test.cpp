@@ -15,6 +15,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <future>
+#include <memory>
 
 #include "replay/names.h"
 #include "replay_builder.h"
@@ -63,6 +65,18 @@ class WatchedForm : public Form1 {
     Form1::SetProgressMax(maximum);
     captions.push_back(Button()->text());
     if (duringRun) std::exchange(duringRun, nullptr)();
+  }
+
+  // In lock step with the run's thread, which waits until its task has run, so that a test
+  // acts at a known point of the run; a task dropped with the window lets it go on.
+  void Post(std::function<void()> task) override {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ran = done->get_future();
+    Form1::Post([task = std::move(task), done] {
+      task();
+      done->set_value();
+    });
+    ran.wait();
   }
 
   QPushButton* Button() { return findChild<QPushButton*>("Command1"); }
@@ -120,7 +134,13 @@ class Form1Test : public ::testing::Test {
       return chosen;
     });
     form.Button()->click();
+    WaitForTheRun();
+  }
+
+  // Lets the window's events run until the run on its own thread has ended.
+  void WaitForTheRun() {
     QApplication::processEvents();
+    for (int i = 0; i < 3000 && form.Running(); ++i) QTest::qWait(10);
   }
 };
 
@@ -215,7 +235,7 @@ TEST_F(Form1Test, ACancelledDialogStartsNoRun) {
   EXPECT_TRUE(folder.Names().empty());
 }
 
-TEST_F(Form1Test, TakesNoInputDuringARun) {
+TEST_F(Form1Test, TakesNoInputDuringARunAndACloseStopsIt) {
   replay.recordCount = "5";  // the run fails, so the window would stay open
   const auto input = folder.Write("short.rpl", replay.Build());
   bool checked = true;
@@ -227,14 +247,31 @@ TEST_F(Form1Test, TakesNoInputDuringARun) {
       QApplication::sendEvent(form.Box(), &click);
     }
     checked = form.Box()->isChecked();
-    form.close();  // deferred until the run has ended
+    form.close();  // stops the run, and closes once it has stopped
     EXPECT_TRUE(form.isVisible());
   };
   Open({input});
   EXPECT_EQ(choices, 1);
   EXPECT_FALSE(checked);
-  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(messages.empty());
   EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
+}
+
+TEST_F(Form1Test, EscapeStopsARunAndLeavesTheWindowReady) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  form.duringRun = [&] {
+    EXPECT_FALSE(form.Button()->isEnabled());
+    EXPECT_FALSE(form.Box()->isEnabled());
+    QTest::keyClick(&form, Qt::Key_Escape);
+  };
+  Open({input});
+  EXPECT_TRUE(messages.empty());
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_TRUE(form.Button()->isEnabled());
+  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Bar()->value(), 0);
+  EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
 TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
@@ -253,6 +290,7 @@ TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&form, &drop);
   QApplication::processEvents();
+  WaitForTheRun();
   const QString error = QString::fromStdString(vehisect::PathToUtf8(bad)) +
                         ":2: expected the \"demoLevel\" value line, found the end of the file";
   ASSERT_EQ(messages.size(), 1u);

@@ -10,6 +10,8 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <future>
+#include <memory>
 #include <mutex>
 #include <thread>
 
@@ -94,6 +96,17 @@ class WatchedForm : public Form1 {
     captions.push_back(TextOf(command1()));
     if (duringRun) std::exchange(duringRun, nullptr)();
   }
+  // In lock step with the run's thread, which waits until its task has run, so that a test
+  // acts at a known point of the run; a task dropped with the window lets it go on.
+  void Post(std::function<void()> task) override {
+    auto done = std::make_shared<std::promise<void>>();
+    std::future<void> ran = done->get_future();
+    Form1::Post([task = std::move(task), done] {
+      task();
+      done->set_value();
+    });
+    ran.wait();
+  }
   void SetProgressValue(float value) override {
     Form1::SetProgressValue(value);
     if (progressBar1() != nullptr) {
@@ -139,6 +152,7 @@ class Form1Win32Test : public ::testing::Test {
       return chosen;
     });
     SendMessageW(form.command1(), BM_CLICK, 0, 0);
+    PumpUntil([&] { return !form.Running(); });
   }
 
   std::string Shown(const std::filesystem::path& path) const { return vehisect::PathToUtf8(path); }
@@ -216,22 +230,31 @@ TEST_F(Form1Win32Test, AsksBeforeReplacingAnotherRacesFiles) {
   EXPECT_EQ(form.hwnd(), nullptr);
 }
 
-TEST_F(Form1Win32Test, TakesNoInputDuringARunAndPutsOffAClose) {
-  replay.recordCount = "5";  // the run fails, so the window would stay open
-  const auto input = folder.Write("short.rpl", replay.Build());
+TEST_F(Form1Win32Test, TakesNoInputDuringARunAndACloseStopsIt) {
+  const auto input = folder.Write("race.rpl", replay.Build());
   form.duringRun = [&] {
+    EXPECT_FALSE(IsWindowEnabled(form.command1()));
+    EXPECT_FALSE(IsWindowEnabled(form.check1()));
     SendMessageW(form.command1(), BM_CLICK, 0, 0);  // a second run must not start
-    PostMessageW(form.check1(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    PostMessageW(form.check1(), WM_LBUTTONUP, 0, MAKELPARAM(5, 5));
     PostMessageW(form.hwnd(), WM_CLOSE, 0, 0);
-    form.SetProgressValue(1);  // pumps the messages posted
-    EXPECT_NE(form.hwnd(), nullptr);
-    EXPECT_EQ(SendMessageW(form.check1(), BM_GETCHECK, 0, 0), BST_UNCHECKED);
   };
   Open({input});
   EXPECT_EQ(choices, 1);
-  EXPECT_EQ(boxes.Shown().size(), 1u);
+  EXPECT_TRUE(boxes.Shown().empty());
   EXPECT_EQ(form.hwnd(), nullptr);
+  EXPECT_EQ(folder.Names(), Names{"race.rpl"});
+}
+
+TEST_F(Form1Win32Test, EscapeStopsARunAndLeavesTheWindowReady) {
+  const auto input = folder.Write("race.rpl", replay.Build());
+  form.duringRun = [&] { SendMessageW(form.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0); };
+  Open({input});
+  EXPECT_TRUE(boxes.Shown().empty());
+  ASSERT_NE(form.hwnd(), nullptr);
+  EXPECT_TRUE(IsWindowEnabled(form.command1()));
+  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
 // A drop as Windows hands it to the window: a DROPFILES block of UTF-16 names.
@@ -254,6 +277,7 @@ TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   const auto second = folder.Write("other/race2.rpl", replay.Build());
   const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
   SendMessageW(form.hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, bad, second})), 0);
+  PumpUntil([&] { return !form.Running(); });
   EXPECT_EQ(boxes.Shown(), std::vector<std::string>{
                                "Vehisect: Could not split 1 of 3 replays; the others were split. For those, no file was "
                                "written or changed.\r\n\r\n" +

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <future>
+#include <memory>
 
 #include "replay/error.h"
 #include "replay/names.h"
@@ -61,23 +63,23 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
   return out;
 }
 
-// The window operations a run reports to: the progress goes to the window, about 30 times a
-// second at most, so that painting it and pumping the window's messages cost the run little;
-// the caption, the messages and the close are the flow's, once all replays are done.
+// The window operations a run reports to, called on the run's thread: the progress goes to
+// the window's thread, about 30 times a second at most, so that the window's queue stays
+// short; the caption, the messages and the close are the flow's, once all replays are done.
 class WindowFlow::Progress : public WindowOps {
  public:
   explicit Progress(FormPlatform& window) : window_(window) {}
 
   void SetProgressMax(float maximum) override {
     maximum_ = maximum;
-    window_.SetProgressMax(maximum);
+    window_.Post([&window = window_, maximum] { window.SetProgressMax(maximum); });
     shown_ = std::chrono::steady_clock::now();
   }
   void SetProgressValue(float value) override {
     const auto now = std::chrono::steady_clock::now();
     if (value == 0 || (value != maximum_ && now - shown_ < std::chrono::milliseconds(33))) return;
     shown_ = now;
-    window_.SetProgressValue(value);
+    window_.Post([&window = window_, value] { window.SetProgressValue(value); });
   }
   void SetCaption(const std::string&) override {}
   void ShowMessage(const std::string&, const std::string&) override {}
@@ -88,6 +90,11 @@ class WindowFlow::Progress : public WindowOps {
   float maximum_ = 0;
   std::chrono::steady_clock::time_point shown_{};
 };
+
+WindowFlow::~WindowFlow() {
+  stop_.Request();
+  if (worker_.joinable()) worker_.join();
+}
 
 std::filesystem::path WindowFlow::StartFolder() const {
   const std::filesystem::path own = window_.ProgramFolder();
@@ -102,19 +109,89 @@ void WindowFlow::Open() {
 
 void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   if (running_ || replays.empty()) return;
+  // The thread of the last run has posted its end, its last act.
+  if (worker_.joinable()) worker_.join();
   const bool useRecordPtr = window_.UseRecordPtr();
   window_.SetCaption("Working...");
+  window_.SetBusy(true);
   running_ = true;
+  closeWhenDone_ = false;
+  stop_.Reset();
+  worker_ = std::thread([this, replays, useRecordPtr] { Work(replays, useRecordPtr); });
+}
+
+void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr) {
   Batch batch(replays);
-  std::vector<Failure> failures;
   Tally tally;
   for (const std::filesystem::path& replay : replays) {
-    if (std::optional<Failure> failure = SplitOne(replay, useRecordPtr, batch, tally)) {
-      failures.push_back(std::move(*failure));
-    }
+    if (stop_.requested()) break;
+    SplitOne(replay, useRecordPtr, batch, tally);
   }
+  window_.Post([this, tally = std::move(tally), count = replays.size()] { Finish(tally, count); });
+}
+
+template <typename Result>
+Result WindowFlow::OnWindowThread(std::function<Result()> ask, Result ifStopped) {
+  auto answer = std::make_shared<std::promise<Result>>();
+  std::future<Result> future = answer->get_future();
+  window_.Post([ask = std::move(ask), answer] { answer->set_value(ask()); });
+  // A window closed meanwhile never answers.
+  while (future.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready) {
+    if (stop_.requested()) return ifStopped;
+  }
+  return future.get();
+}
+
+void WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch, Tally& tally) {
+  SplitOptions options;
+  options.useRecordPtr = useRecordPtr;
+  options.batch = &batch;
+  options.cancel = &stop_;
+  options.otherRace = [this](const OtherRaceQuestion& question) {
+    const std::string text = OtherRaceText(question.files);
+    return OnWindowThread<OtherRace>(
+        [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
+        OtherRace::kStop);
+  };
+  Progress progress(window_);
+  try {
+    std::filesystem::path folder = replay.parent_path();
+    // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
+    // Cancelled, the split runs where it was to and fails with the reason.
+    if (!CanWriteIn(folder.empty() ? "." : folder)) {
+      using Chosen = std::optional<std::filesystem::path>;
+      const Chosen chosen = OnWindowThread<Chosen>(
+          [this, replay] { return window_.ChooseFolder(replay, window_.DocumentsFolder()); }, std::nullopt);
+      if (chosen) folder = *chosen;
+    }
+    const SplitResult result = SplitReplay(replay, options, progress, folder);
+    tally.warnings.insert(tally.warnings.end(), result.warnings.begin(), result.warnings.end());
+    if (result.refused) {
+      tally.refused = true;
+      tally.failures.push_back({replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")});
+    } else {
+      tally.split.push_back(replay);
+    }
+  } catch (const ReplayError& e) {
+    if (e.kind() == ReplayError::Kind::kOtherRace) {
+      ++tally.declined;
+    } else if (e.kind() != ReplayError::Kind::kCancelled) {
+      tally.failures.push_back({replay, e.what(), e.kind() == ReplayError::Kind::kNotRestored});
+    }
+  } catch (const std::exception& e) {
+    tally.failures.push_back({replay, e.what()});
+  }
+}
+
+void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
   running_ = false;
-  if (replays.size() == 1 && tally.refused) {
+  window_.SetBusy(false);
+  if (closeWhenDone_) {
+    window_.CloseWindow();
+    return;
+  }
+  const bool stopped = stop_.requested();
+  if (!stopped && replays == 1 && tally.refused) {
     // Alone, a one-vehicle replay ends the program as it always has.
     window_.ShowMessage(kRefusal, "Aborting");
     window_.CloseWindow();
@@ -122,7 +199,17 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
   }
   window_.SetProgressValue(0);
   window_.SetCaption("Open");
-  if (failures.empty() && tally.declined == 0) {
+  if (stopped) {
+    // Stopped by the player: no word about the replay stopped, one about those split before.
+    if (!tally.split.empty()) {
+      std::string text = "Stopped. Split before the stop: ";
+      for (std::size_t i = 0; i < tally.split.size(); ++i) text.append(i ? ", " : "").append(FileName(tally.split[i]));
+      window_.ShowMessage(text.append("."), "Vehisect");
+    }
+    if (!tally.failures.empty()) ReportFailures(tally, replays);
+    return;
+  }
+  if (tally.failures.empty() && tally.declined == 0) {
     if (!tally.warnings.empty()) {
       window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
     }
@@ -131,42 +218,7 @@ void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
     return;
   }
   // A replay left as it was at the user's answer needs no word; the window is ready again.
-  if (!failures.empty() || !tally.warnings.empty()) ReportFailures(failures, tally, replays.size());
-  if (closeWhenDone_) window_.CloseWindow();
-}
-
-std::optional<WindowFlow::Failure> WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr,
-                                                        Batch& batch, Tally& tally) {
-  SplitOptions options;
-  options.useRecordPtr = useRecordPtr;
-  options.batch = &batch;
-  options.otherRace = [this](const OtherRaceQuestion& question) {
-    return window_.AskOtherRace(OtherRaceText(question.files), question.canReplace);
-  };
-  Progress progress(window_);
-  try {
-    std::filesystem::path folder = replay.parent_path();
-    // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
-    // Cancelled, the split runs where it was to and fails with the reason.
-    if (!CanWriteIn(folder.empty() ? "." : folder)) {
-      if (auto chosen = window_.ChooseFolder(replay, window_.DocumentsFolder())) folder = *chosen;
-    }
-    const SplitResult result = SplitReplay(replay, options, progress, folder);
-    tally.warnings.insert(tally.warnings.end(), result.warnings.begin(), result.warnings.end());
-    if (result.refused) {
-      tally.refused = true;
-      return Failure{replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")};
-    }
-  } catch (const ReplayError& e) {
-    if (e.kind() == ReplayError::Kind::kOtherRace) {
-      ++tally.declined;
-      return std::nullopt;
-    }
-    return Failure{replay, e.what(), e.kind() == ReplayError::Kind::kNotRestored};
-  } catch (const std::exception& e) {
-    return Failure{replay, e.what()};
-  }
-  return std::nullopt;
+  if (!tally.failures.empty() || !tally.warnings.empty()) ReportFailures(tally, replays);
 }
 
 std::string WindowFlow::Details(const std::vector<std::string>& messages) {
@@ -178,7 +230,8 @@ std::string WindowFlow::Details(const std::vector<std::string>& messages) {
   return details;
 }
 
-void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const Tally& tally, std::size_t replays) {
+void WindowFlow::ReportFailures(const Tally& tally, std::size_t replays) {
+  const std::vector<Failure>& failures = tally.failures;
   if (failures.empty()) {
     window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
     return;
@@ -195,11 +248,12 @@ void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const Tall
     text.append("any of the ").append(std::to_string(replays)).append(" replays. ").append(sentence);
   } else {
     text.append(std::to_string(failures.size())).append(" of ").append(std::to_string(replays));
-    if (tally.declined == 0) {
+    const std::size_t left = replays - failures.size() - tally.split.size();
+    if (left == 0) {
       text.append(" replays; the others were split.");
     } else {
-      text.append(" replays; ").append(std::to_string(replays - failures.size() - tally.declined));
-      text.append(" were split, ").append(std::to_string(tally.declined)).append(" left as they were.");
+      text.append(" replays; ").append(std::to_string(tally.split.size()));
+      text.append(" were split, ").append(std::to_string(left)).append(" left as they were.");
     }
     text.append(" For those, ").append(unchanged);
   }
@@ -209,9 +263,14 @@ void WindowFlow::ReportFailures(const std::vector<Failure>& failures, const Tall
   window_.ShowWarning(text, Details(messages));
 }
 
+void WindowFlow::Stop() {
+  if (running_) stop_.Request();
+}
+
 bool WindowFlow::RequestClose() {
   if (!running_) return true;
   closeWhenDone_ = true;
+  stop_.Request();
   return false;
 }
 

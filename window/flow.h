@@ -2,20 +2,29 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "replay/batch.h"
+#include "replay/cancel.h"
 #include "replay/outputs.h"
 #include "replay/window_ops.h"
 
 namespace vehisect {
 
 /// What a window of Vehisect gives the flow it shares with the other windows: the five
-/// operations of a run, plus its dialogs, its boxes and its check box. Texts are UTF-8.
+/// operations of a run, plus its dialogs, its boxes and its check box, all called on the
+/// window's thread. Texts are UTF-8.
 class FormPlatform : public WindowOps {
  public:
+  /// Runs `task` on the window's thread, after what is waiting there; called from the thread
+  /// that runs the splits. A task posted to a window that is gone is dropped.
+  virtual void Post(std::function<void()> task) = 0;
+  /// Disables "Open" and the check box during a run (`busy`), and enables them after it.
+  virtual void SetBusy(bool busy) = 0;
   /// The replays the user picks in the open-file dialog, starting in `folder`; none when the
   /// dialog is cancelled.
   virtual std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) = 0;
@@ -53,21 +62,29 @@ std::string OtherRaceText(const std::vector<std::string>& files);
 std::string WrapLongWords(const std::string& text, std::size_t width = 60);
 
 /// What the windows do, in one place: pressing "Open", dropping replays, starting with
-/// replays; running the splits, reporting their end, and putting off a close during a run.
+/// replays; running the splits on a thread of their own while the window stays responsive,
+/// stopping them, and reporting their end. Every member is called on the window's thread.
 class WindowFlow {
  public:
   /// Drives `window`, which must outlive the flow.
   explicit WindowFlow(FormPlatform& window) : window_(window) {}
+  /// Stops a run, and waits for its thread.
+  ~WindowFlow();
+  WindowFlow(const WindowFlow&) = delete;
+  WindowFlow& operator=(const WindowFlow&) = delete;
 
   /// The click on "Open": the open-file dialog, then a split of every replay chosen.
   void Open();
   /// Splits each of `replays` into its own folder, as chosen in the dialog: for a drop, and
   /// for the replays the program was started with. Does nothing during a run.
   void Split(const std::vector<std::filesystem::path>& replays);
-  /// Whether a run is on; the window acts on no input then.
+  /// Whether a run is on.
   bool running() const { return running_; }
-  /// A request to close the window: true when it may close now; during a run the window is
-  /// closed when the run has ended.
+  /// Escape: stops the run; the replay being split changes nothing, those split stay split,
+  /// and the window stays, ready.
+  void Stop();
+  /// A request to close the window: true when it may close now; during a run the run is
+  /// stopped, and the window closed, without a box, once it has.
   bool RequestClose();
   /// The folder the open-file dialog starts in: the program's own, as players keep it beside
   /// the game's replays, or Documents where that one cannot be written.
@@ -80,20 +97,27 @@ class WindowFlow {
     std::string message;
     bool changed = false;  // some files could not be put back as they were
   };
-  // How the replays of one press of "Open" went, beyond their failures.
+  // How the replays of one run went.
   struct Tally {
+    std::vector<Failure> failures;
+    std::vector<std::filesystem::path> split;
     bool refused = false;       // a one-vehicle replay
     std::size_t declined = 0;   // left as they were at the user's answer
     std::vector<std::string> warnings;
   };
-  std::optional<Failure> SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch,
-                                  Tally& tally);
-  void ReportFailures(const std::vector<Failure>& failures, const Tally& tally, std::size_t replays);
+  void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr);
+  void SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch, Tally& tally);
+  void Finish(const Tally& tally, std::size_t replays);
+  void ReportFailures(const Tally& tally, std::size_t replays);
+  template <typename Result>
+  Result OnWindowThread(std::function<Result()> ask, Result ifStopped);
   static std::string Details(const std::vector<std::string>& messages);
 
   FormPlatform& window_;
   bool running_ = false;
   bool closeWhenDone_ = false;
+  CancelToken stop_;  // asked for by Escape and by a close; a new one for each run
+  std::thread worker_;
 };
 
 }  // namespace vehisect

@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressBar>
@@ -95,7 +96,6 @@ Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
-  qApp->installEventFilter(this);
 }
 
 void Form1::Command1_Click() { flow_.Open(); }
@@ -116,11 +116,26 @@ void Form1::SetProgressMax(float maximum) {
   progressBar1_->setValue(0);
 }
 
-void Form1::SetProgressValue(float value) {
-  progressBar1_->setValue(vehisect::ProgressSteps(value, maximum_).value);
-  // Lets the window repaint and the system see it alive; user input is swallowed by
-  // eventFilter while a run is on.
-  if (flow_.running()) QCoreApplication::processEvents();
+void Form1::SetProgressValue(float value) { progressBar1_->setValue(vehisect::ProgressSteps(value, maximum_).value); }
+
+void Form1::Post(std::function<void()> task) {
+  // Queued to this window's thread; dropped with the window.
+  QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
+}
+
+void Form1::SetBusy(bool busy) {
+  command1_->setEnabled(!busy);
+  check1_->setEnabled(!busy);
+  // Escape reaches the window while its controls are disabled.
+  if (busy) setFocus();
+}
+
+void Form1::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Escape && flow_.running()) {
+    flow_.Stop();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void Form1::SetCaption(const std::string& caption) { command1_->setText(FromFlow(caption)); }
@@ -191,22 +206,3 @@ void Form1::dropEvent(QDropEvent* event) {
   QTimer::singleShot(0, this, [this, files] { flow_.Split(files); });
 }
 
-bool Form1::eventFilter(QObject* watched, QEvent* event) {
-  if (!flow_.running() || !watched->isWidgetType() || static_cast<QWidget*>(watched)->window() != this) {
-    return QWidget::eventFilter(watched, event);
-  }
-  switch (event->type()) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::Wheel:
-    case QEvent::Shortcut:
-    case QEvent::ShortcutOverride:
-    case QEvent::Drop:
-      return true;
-    default:
-      return QWidget::eventFilter(watched, event);
-  }
-}

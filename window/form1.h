@@ -31,6 +31,11 @@ class Form1 : public QWidget, public vehisect::FormPlatform {
   void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
   void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 
+  /// Whether a run is on, for tests.
+  bool Running() const { return flow_.running(); }
+
+  void Post(std::function<void()> task) override;
+  void SetBusy(bool busy) override;
   void SetProgressMax(float maximum) override;
   void SetProgressValue(float value) override;
   void SetCaption(const std::string& caption) override;
@@ -50,7 +55,7 @@ class Form1 : public QWidget, public vehisect::FormPlatform {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   void Command1_Click();

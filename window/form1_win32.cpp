@@ -21,6 +21,8 @@ constexpr int kCheck1 = 102;
 constexpr int kProgressBar1 = 103;
 // Posted once the window is up, to split the replays the program was started with.
 constexpr UINT kSplitStartReplays = WM_APP + 1;
+// Posted by the thread of a run: a task for the window's thread, owned by the message.
+constexpr UINT kRunTask = WM_APP + 2;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
@@ -125,13 +127,6 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   return chosen;
 }
 
-// Input that the window must not act on during a run: keys, clicks, wheel turns.
-bool IsInput(UINT message) {
-  return (message >= WM_KEYFIRST && message <= WM_KEYLAST) ||
-         (message >= WM_MOUSEFIRST && message <= WM_MOUSELAST) ||
-         (message >= WM_NCMOUSEMOVE && message <= WM_NCXBUTTONDBLCLK);
-}
-
 }  // namespace
 
 Form1::Form1(std::vector<std::filesystem::path> replays)
@@ -201,6 +196,7 @@ bool Form1::Create(int show) {
                       CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
     return false;
   }
+  postTo_ = hwnd_;
   ShowWindow(hwnd_, show);
   UpdateWindow(hwnd_);
   if (!startReplays_.empty()) PostMessageW(hwnd_, kSplitStartReplays, 0, 0);
@@ -246,6 +242,11 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case WM_NCDESTROY:
       hwnd_ = command1_ = progressBar1_ = check1_ = tooltip_ = nullptr;
+      postTo_ = nullptr;
+      // Tasks posted too late for this window go with it.
+      for (MSG late; PeekMessageW(&late, nullptr, kRunTask, kRunTask, PM_REMOVE);) {
+        delete reinterpret_cast<std::function<void()>*>(late.lParam);
+      }
       break;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wparam));
@@ -255,6 +256,12 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       return 0;
     case kSplitStartReplays:
       flow_.Split(std::exchange(startReplays_, {}));
+      return 0;
+    case kRunTask:
+      OnRunTask(reinterpret_cast<std::function<void()>*>(lparam));
+      return 0;
+    case WM_KEYDOWN:
+      if (wparam == VK_ESCAPE) flow_.Stop();
       return 0;
     default:
       break;
@@ -318,6 +325,12 @@ void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
 
 void Form1::OnCommand(int id, int code) {
   if (id == kCommand1 && code == BN_CLICKED) flow_.Open();
+  if (id == IDCANCEL) flow_.Stop();  // Escape, as the dialog manager of the message loop tells it
+}
+
+void Form1::OnRunTask(std::function<void()>* task) {
+  const std::unique_ptr<std::function<void()>> owned(task);
+  (*owned)();
 }
 
 void Form1::OnClose() {
@@ -341,17 +354,17 @@ void Form1::OnDropFiles(HDROP drop) {
   flow_.Split(files);  // does nothing during a run
 }
 
-void Form1::Pump() {
-  MSG message;
-  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-    if (message.message == WM_QUIT) {
-      PostQuitMessage(static_cast<int>(message.wParam));  // for the loop that waits for it
-      return;
-    }
-    if (IsInput(message.message)) continue;
-    TranslateMessage(&message);
-    DispatchMessageW(&message);
-  }
+void Form1::Post(std::function<void()> task) {
+  auto* owned = new std::function<void()>(std::move(task));
+  const HWND target = postTo_;
+  if (target == nullptr || !PostMessageW(target, kRunTask, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
+}
+
+void Form1::SetBusy(bool busy) {
+  EnableWindow(command1_, !busy);
+  EnableWindow(check1_, !busy);
+  // Escape reaches the window while its controls are disabled.
+  SetFocus(busy ? hwnd_ : command1_);
 }
 
 void Form1::SetProgressMax(float maximum) {
@@ -362,9 +375,6 @@ void Form1::SetProgressMax(float maximum) {
 
 void Form1::SetProgressValue(float value) {
   SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(vehisect::ProgressSteps(value, maximum_).value), 0);
-  // The run keeps this thread; the flow calls here about 30 times a second at most, so that
-  // the window repaints and Windows never takes it for hung. Input is dropped meanwhile.
-  if (flow_.running()) Pump();
 }
 
 void Form1::SetCaption(const std::string& caption) { SetWindowTextW(command1_, Widen(caption).c_str()); }

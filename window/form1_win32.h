@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -65,6 +66,11 @@ class Form1 : public vehisect::FormPlatform {
   /// The system's message font at `dpi`.
   static UniqueFont MessageFont(UINT dpi);
 
+  /// Whether a run is on, for tests.
+  bool Running() const { return flow_.running(); }
+
+  void Post(std::function<void()> task) override;
+  void SetBusy(bool busy) override;
   void SetProgressMax(float maximum) override;
   void SetProgressValue(float value) override;
   void SetCaption(const std::string& caption) override;
@@ -89,9 +95,10 @@ class Form1 : public vehisect::FormPlatform {
   void OnDropFiles(HDROP drop);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void ApplyLayout(UINT dpi);
-  void Pump();
+  void OnRunTask(std::function<void()>* task);
 
   HWND hwnd_ = nullptr;
+  std::atomic<HWND> postTo_{nullptr};  // where the run's thread posts; null once the window is gone
   HWND command1_ = nullptr;
   HWND progressBar1_ = nullptr;
   HWND check1_ = nullptr;
