@@ -243,8 +243,13 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_NCDESTROY:
       hwnd_ = command1_ = progressBar1_ = check1_ = tooltip_ = nullptr;
       postTo_ = nullptr;
-      // Tasks posted too late for this window go with it.
+      // Tasks posted too late for this window go with it. The quit that closing the window
+      // posted comes out of any filter, and goes back for the message loop.
       for (MSG late; PeekMessageW(&late, nullptr, kRunTask, kRunTask, PM_REMOVE);) {
+        if (late.message == WM_QUIT) {
+          PostQuitMessage(static_cast<int>(late.wParam));
+          break;
+        }
         delete reinterpret_cast<std::function<void()>*>(late.lParam);
       }
       break;
