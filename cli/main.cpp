@@ -13,15 +13,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <io.h>
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
-#define VEHISECT_ISATTY(f) _isatty(_fileno(f))
-#else
-#include <unistd.h>
-#define VEHISECT_ISATTY(f) isatty(fileno(f))
 #endif
 
+#include "cli/terminal.h"
 #include "replay/cancel.h"
 #include "replay/error.h"
 #include "replay/listing.h"
@@ -70,6 +66,13 @@ void CatchStops() {
 }
 #endif
 
+// The width of UTF-8 text in a terminal's columns, one per character.
+std::size_t Columns(const std::string& utf8) {
+  std::size_t columns = 0;
+  for (const char c : utf8) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  return columns;
+}
+
 // Stands in for the window: a progress bar on a terminal, nothing otherwise.
 class Console : public vehisect::WindowOps {
  public:
@@ -86,9 +89,11 @@ class Console : public vehisect::WindowOps {
     drawn_ = now;
     constexpr int kWidth = 30;
     const int filled = maximum_ > 0 ? static_cast<int>(kWidth * (value / maximum_)) : kWidth;
-    std::fprintf(stderr, "\r%s [%s%s] %.0f/%.0f", label_.c_str(), std::string(filled, '#').c_str(),
-                 std::string(kWidth - filled, '.').c_str(), value, maximum_);
-    drawnLine_ = true;
+    char counts[64];
+    std::snprintf(counts, sizeof counts, "] %.0f/%.0f", value, maximum_);
+    const std::string line = label_ + " [" + std::string(filled, '#') + std::string(kWidth - filled, '.') + counts;
+    std::cerr << '\r' << line << std::flush;
+    drawnColumns_ = std::max(drawnColumns_, Columns(line));
   }
 
   void SetCaption(const std::string&) override {}
@@ -97,14 +102,14 @@ class Console : public vehisect::WindowOps {
 
  private:
   void Clear() {
-    if (drawnLine_) std::fputs("\r\033[K", stderr);
+    if (drawnColumns_ > 0) std::cerr << vehisect::ClearLine(drawnColumns_) << std::flush;
   }
 
   bool show_;
   std::string label_;
   float maximum_ = 0;
   std::chrono::steady_clock::time_point drawn_{};
-  bool drawnLine_ = false;
+  std::size_t drawnColumns_ = 0;  // the widest line drawn
 };
 
 struct Options {
@@ -237,12 +242,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   return options;
 }
 
-// The width of UTF-8 text in a terminal's columns, one per character.
-std::size_t Columns(const std::string& utf8) {
-  std::size_t columns = 0;
-  for (const char c : utf8) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return columns;
-}
 
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -365,7 +364,7 @@ int Split(Options& options) {
     Running() { g_running = true; }
     ~Running() { g_running = false; }
   } running;
-  const bool progress = !options.quiet && VEHISECT_ISATTY(stderr);
+  const bool progress = !options.quiet && vehisect::IsTerminal(stderr);
   std::vector<std::filesystem::path> replays;
   for (const std::string& replay : options.replays) replays.push_back(PathFromUtf8(replay));
   vehisect::Batch batch(replays);
@@ -422,8 +421,7 @@ int Run(const std::vector<std::string>& args) {
 
 #ifdef _WIN32
 int wmain(int argc, wchar_t** argv) {
-  // Paths are printed as UTF-8; a console shows them right only when told so.
-  SetConsoleOutputCP(CP_UTF8);
+  vehisect::SetUpTerminal();
   std::vector<std::string> args;
   for (int i = 1; i < argc; ++i) args.push_back(PathToUtf8(std::filesystem::path(argv[i])));
   return Run(args);

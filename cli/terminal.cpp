@@ -1,0 +1,100 @@
+#include "cli/terminal.h"
+
+#include <cstring>
+#include <iostream>
+#include <streambuf>
+
+#ifdef _WIN32
+#include <io.h>
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace vehisect {
+namespace {
+
+bool g_escapes = true;  // whether the terminal draws escape sequences
+
+#ifdef _WIN32
+// Writes UTF-8 to a console as UTF-16, a whole character at a time.
+class ConsoleBuffer : public std::streambuf {
+ public:
+  explicit ConsoleBuffer(HANDLE console) : console_(console) { setp(buffer_, buffer_ + sizeof buffer_); }
+  ~ConsoleBuffer() override { sync(); }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0) return traits_type::eof();
+    if (c != traits_type::eof()) sputc(traits_type::to_char_type(c));
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    std::size_t length = static_cast<std::size_t>(pptr() - pbase());
+    // A character cut at the end of the buffer waits for its other bytes.
+    std::size_t whole = length;
+    for (std::size_t back = 1; back <= 3 && back <= length; ++back) {
+      const auto byte = static_cast<unsigned char>(buffer_[length - back]);
+      if ((byte & 0xC0) == 0x80) continue;
+      const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+      if (needed > back) whole = length - back;
+      break;
+    }
+    if (whole > 0) {
+      const int size = MultiByteToWideChar(CP_UTF8, 0, buffer_, static_cast<int>(whole), nullptr, 0);
+      std::wstring wide(static_cast<std::size_t>(size), L'\0');
+      MultiByteToWideChar(CP_UTF8, 0, buffer_, static_cast<int>(whole), wide.data(), size);
+      DWORD written = 0;
+      if (!WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return -1;
+    }
+    std::memmove(buffer_, buffer_ + whole, length - whole);
+    setp(buffer_, buffer_ + sizeof buffer_);
+    pbump(static_cast<int>(length - whole));
+    return 0;
+  }
+
+ private:
+  HANDLE console_;
+  char buffer_[4096];
+};
+
+// The console behind `handle`, if it is one, set to draw escape sequences where it can.
+bool TakeConsole(HANDLE handle, std::ostream& stream, bool& escapes) {
+  DWORD mode = 0;
+  if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
+  escapes = SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
+  static ConsoleBuffer* buffers[2] = {};
+  ConsoleBuffer*& buffer = buffers[&stream == &std::cout ? 0 : 1];
+  buffer = new ConsoleBuffer(handle);  // lives as long as the program
+  stream.rdbuf(buffer);
+  return true;
+}
+#endif
+
+}  // namespace
+
+void SetUpTerminal() {
+#ifdef _WIN32
+  bool escapes = true;
+  TakeConsole(GetStdHandle(STD_OUTPUT_HANDLE), std::cout, escapes);
+  if (TakeConsole(GetStdHandle(STD_ERROR_HANDLE), std::cerr, escapes)) g_escapes = escapes;
+#endif
+}
+
+bool IsTerminal(std::FILE* stream) {
+#ifdef _WIN32
+  return _isatty(_fileno(stream)) != 0;
+#else
+  return isatty(fileno(stream)) != 0;
+#endif
+}
+
+std::string ClearLine(std::size_t width) {
+  if (g_escapes) return "\r\033[K";
+  std::string blanks(width + 2, ' ');
+  blanks.front() = blanks.back() = '\r';
+  return blanks;
+}
+
+}  // namespace vehisect
