@@ -1,6 +1,8 @@
 #include "replay/header.h"
 
 #include "replay/error.h"
+#include "replay/items.h"
+#include "replay/numbers.h"
 #include "replay/text.h"
 
 namespace vehisect {

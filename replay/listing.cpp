@@ -3,6 +3,7 @@
 #include "replay/header.h"
 #include "replay/names.h"
 #include "replay/reader.h"
+#include "replay/replay_file.h"
 #include "replay/record.h"
 #include "replay/same_race.h"
 #include "replay/splitter.h"

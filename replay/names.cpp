@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "replay/error.h"
-#include "replay/reader.h"
+#include "replay/numbers.h"
 
 namespace vehisect {
 namespace {

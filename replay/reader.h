@@ -3,11 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
 #include <istream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -95,23 +92,5 @@ class LineReader {
   bool lineFeeds_ = false;  // a line read whole by the slow path held LF bytes
   std::uint64_t line_ = 0;
 };
-
-/// Splits a value line into its comma-separated data items, as the game writes them: leading
-/// blanks skipped, a double-quoted item taken without its quotes, trailing spaces trimmed.
-/// Fills at most `max` items and returns how many the line holds.
-std::size_t SplitItems(std::string_view line, std::string_view* items, std::size_t max);
-
-/// The value of decimal text (optional sign, digits, optional fraction and exponent, spaces
-/// around allowed), or nothing when `text` is not such a number.
-std::optional<double> ParseNumber(std::string_view text);
-
-/// The value of `text` when it is a number with no fractional part from `min` to `max`
-/// ("2.0" is 2), or nothing.
-std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min,
-                                             std::int64_t max);
-
-/// Opens the replay file at `path` for reading, named `shown` in errors; raises ReplayError
-/// for a missing file, a folder, a pipe or device, or a file that cannot be read.
-std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown);
 
 }  // namespace vehisect

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "replay/error.h"
+#include "replay/items.h"
+#include "replay/numbers.h"
 #include "replay/text.h"
 #include "replay/writer.h"
 
@@ -56,11 +58,7 @@ bool IsPlainKindTime(std::string_view line) {
 
 // An item without the blanks around it, as reading it back would see it: leading spaces and
 // tabs, and trailing spaces, go; they may have stood inside the quotes.
-std::string_view ItemAsWritten(std::string_view item) {
-  const std::size_t first = item.find_first_not_of(" \t");
-  if (first == std::string_view::npos) return {};
-  return TrimSpaces(item.substr(first));
-}
+std::string_view ItemAsWritten(std::string_view item) { return Trim(item, " \t", " "); }
 
 // Appends the kind and time as they stood, and tells whether the record is shared (kind 1).
 bool AppendKindTime(LineReader& reader, std::string_view line, std::string& out) {

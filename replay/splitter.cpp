@@ -7,6 +7,7 @@
 #include "replay/header.h"
 #include "replay/names.h"
 #include "replay/reader.h"
+#include "replay/replay_file.h"
 #include "replay/record.h"
 #include "replay/writer.h"
 

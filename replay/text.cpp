@@ -30,10 +30,12 @@ std::string ReplaceText(const std::string& source, const std::string& find,
   }
 }
 
-std::string_view TrimSpaces(std::string_view text) {
-  const std::size_t first = text.find_first_not_of(' ');
+std::string_view Trim(std::string_view text, std::string_view leading, std::string_view trailing) {
+  const std::size_t first = text.find_first_not_of(leading);
   if (first == std::string_view::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+  text.remove_prefix(first);
+  const std::size_t last = text.find_last_not_of(trailing);
+  return last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
 }
 
 std::string UpperAscii(std::string_view text) {

@@ -3,6 +3,8 @@
 #include <sstream>
 
 #include "replay/error.h"
+#include "replay/items.h"
+#include "replay/numbers.h"
 #include "replay/reader.h"
 
 namespace vehisect {
@@ -109,6 +111,17 @@ TEST(NumberTest, TakesWholeNumbersWithinTheirRange) {
   EXPECT_FALSE(ParseWholeNumber("9", 1, 8));
   EXPECT_FALSE(ParseWholeNumber("0", 1, 8));
   EXPECT_FALSE(ParseWholeNumber("1e300", 0, 541));
+  // Exactly, not through a double: 2^53 + 1 is not 2^53, nor is a hair below 1 the number 1.
+  const std::int64_t largest = std::int64_t{1} << 53;
+  EXPECT_EQ(ParseWholeNumber("9007199254740992", 0, largest), largest);
+  EXPECT_FALSE(ParseWholeNumber("9007199254740993", 0, largest));
+  EXPECT_FALSE(ParseWholeNumber("0.99999999999999999999", 0, 7));
+  EXPECT_FALSE(ParseWholeNumber("1.00000000000000000001", 0, 7));
+  EXPECT_EQ(ParseWholeNumber("3.000000000000000000000", 0, 7), 3);
+  EXPECT_EQ(ParseWholeNumber("0.3e1", 0, 7), 3);
+  EXPECT_EQ(ParseWholeNumber("300e-2", 0, 7), 3);
+  EXPECT_EQ(ParseWholeNumber("-0.0e99999999999", 0, 7), 0);
+  EXPECT_FALSE(ParseWholeNumber("1e99999999999", 0, largest));
 }
 
 }  // namespace

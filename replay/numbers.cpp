@@ -1,0 +1,94 @@
+#include "replay/numbers.h"
+
+#include <charconv>
+#include <string>
+
+#include "replay/text.h"
+
+namespace vehisect {
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::size_t SkipDigits(std::string_view s, std::size_t i) {
+  while (i < s.size() && IsDigit(s[i])) ++i;
+  return i;
+}
+
+// Decimal text taken apart: sign, the digits without the point, and the power of ten of
+// the last of them.
+struct Decimal {
+  bool negative = false;
+  std::string digits;
+  std::int64_t exponent = 0;
+};
+
+std::optional<Decimal> Split(std::string_view text) {
+  text = TrimSpaces(text);
+  Decimal d;
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) d.negative = text[i++] == '-';
+  const std::size_t intStart = i;
+  i = SkipDigits(text, i);
+  d.digits.assign(text.substr(intStart, i - intStart));
+  if (i < text.size() && text[i] == '.') {
+    const std::size_t fracStart = ++i;
+    i = SkipDigits(text, i);
+    d.digits.append(text.substr(fracStart, i - fracStart));
+    d.exponent = -static_cast<std::int64_t>(i - fracStart);
+  }
+  if (d.digits.empty()) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    std::size_t j = i + 1;
+    const bool negative = j < text.size() && text[j] == '-';
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    const std::size_t expStart = j;
+    j = SkipDigits(text, j);
+    if (j == expStart) return std::nullopt;
+    // Beyond a million the exponent decides alone; held saturated, it cannot overflow.
+    std::int64_t exponent = 0;
+    for (std::size_t k = expStart; k < j; ++k) exponent = std::min<std::int64_t>(exponent * 10 + (text[k] - '0'), 1000000);
+    d.exponent += negative ? -exponent : exponent;
+    i = j;
+  }
+  if (i != text.size()) return std::nullopt;
+  return d;
+}
+
+}  // namespace
+
+std::optional<double> ParseNumber(std::string_view text) {
+  // The grammar is checked first: from_chars alone would take "inf", "nan" and hex digits.
+  if (!Split(text)) return std::nullopt;
+  text = TrimSpaces(text);
+  const std::size_t skip = text[0] == '+' ? 1 : 0;
+  double value = 0;
+  const auto [end, ec] = std::from_chars(text.data() + skip, text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {
+  std::optional<Decimal> d = Split(text);
+  if (!d) return std::nullopt;
+  const std::size_t first = d->digits.find_first_not_of('0');
+  if (first == std::string::npos) return min <= 0 && 0 <= max ? std::optional<std::int64_t>(0) : std::nullopt;
+  // Whole when every digit after the point is 0; the point stands `exponent` places from the end.
+  std::string_view digits = std::string_view(d->digits).substr(first);
+  std::int64_t exponent = d->exponent;
+  while (exponent < 0 && digits.back() == '0') {
+    digits.remove_suffix(1);
+    ++exponent;
+  }
+  if (exponent < 0) return std::nullopt;
+  // More than 18 digits is beyond any range asked for here.
+  if (static_cast<std::int64_t>(digits.size()) + exponent > 18) return std::nullopt;
+  std::int64_t value = 0;
+  std::from_chars(digits.data(), digits.data() + digits.size(), value);
+  for (std::int64_t k = 0; k < exponent; ++k) value *= 10;
+  if (d->negative) value = -value;
+  if (value < min || value > max) return std::nullopt;
+  return value;
+}
+
+}  // namespace vehisect

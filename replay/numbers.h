@@ -1,0 +1,18 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace vehisect {
+
+/// The value of decimal text (optional sign, digits, optional fraction and exponent, spaces
+/// around allowed), or nothing when `text` is not such a number.
+std::optional<double> ParseNumber(std::string_view text);
+
+/// The value of `text`, decimal text as ParseNumber takes it, when it is exactly a whole
+/// number from `min` to `max` ("2.0" and "2e0" are 2; "2.000000000000000001" is not whole),
+/// or nothing.
+std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min, std::int64_t max);
+
+}  // namespace vehisect
