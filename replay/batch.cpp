@@ -18,8 +18,8 @@ void Batch::Check(const std::filesystem::path& replay, const std::filesystem::pa
     for (const std::filesystem::path& other : replays_) {
       // The replay being split guards itself, with a message of its own.
       if (!SameFile(other, replay) && SameFile(path, other)) {
-        throw ReplayError(shown, "expected outputs that replace no replay of this run, found " +
-                                     PathToUtf8(path) + ", which this run splits too; split it into another folder");
+        throw ReplayError(shown, 0, "outputs that replace no replay of this run",
+                          PathToUtf8(path) + ", which this run splits too; split it into another folder");
       }
     }
   }
@@ -32,9 +32,9 @@ bool Batch::Wrote(const std::filesystem::path& output) const {
 void Batch::CheckWritten(const std::filesystem::path& replay, const std::filesystem::path& output) const {
   for (const Written& w : written_) {
     if (SameFile(output, w.path)) {
-      throw ReplayError(PathToUtf8(replay), "expected outputs of its own, found " + PathToUtf8(w.path) +
-                                                " already written from " + PathToUtf8(w.replay) +
-                                                " in this run; split it into another folder",
+      throw ReplayError(PathToUtf8(replay), 0, "outputs of its own",
+                        PathToUtf8(w.path) + " already written from " + PathToUtf8(w.replay) +
+                            " in this run; split it into another folder",
                         ReplayError::Kind::kOtherRace);
     }
   }

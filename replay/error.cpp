@@ -4,29 +4,43 @@
 
 namespace vehisect {
 
-ReplayError::ReplayError(const std::string& what, Kind kind) : std::runtime_error(what), kind_(kind) {}
-
 namespace {
 
 // Built by appending: GCC 12 warns falsely (-Wrestrict) about chains of string operator+.
-std::string Located(const std::string& file, const std::string& line, const std::string& what) {
+std::string Message(const std::string& file, std::uint64_t line, const std::string& expected,
+                    const std::string& found, const std::string& note) {
   std::string message = file;
-  if (!line.empty()) message.append(":").append(line);
-  return message.append(": ").append(what);
+  if (line != 0) message.append(":").append(std::to_string(line));
+  if (!message.empty()) message.append(": ");
+  return message.append("expected ").append(expected).append(", found ").append(found).append(note);
 }
 
 }  // namespace
 
-ReplayError::ReplayError(const std::string& file, const std::string& what, Kind kind)
-    : std::runtime_error(Located(file, "", what)), kind_(kind) {}
+ReplayError::ReplayError(std::string file, std::uint64_t line, std::string expected, std::string found, Kind kind)
+    : ReplayError(std::move(file), line, std::move(expected), std::move(found), "", kind) {}
 
-ReplayError::ReplayError(const std::string& file, std::uint64_t line, const std::string& what)
-    : std::runtime_error(Located(file, std::to_string(line), what)) {}
+ReplayError::ReplayError(std::string file, std::uint64_t line, std::string expected, std::string found,
+                         std::string note, Kind kind)
+    : std::runtime_error(Message(file, line, expected, found, note)),
+      file_(std::move(file)),
+      line_(line),
+      expected_(std::move(expected)),
+      found_(std::move(found)),
+      note_(std::move(note)),
+      kind_(kind) {}
 
 ReplayError ReplayError::Cancelled(const std::string& file) {
-  return ReplayError(Located(file, "", "expected to split the replay, found the run stopped; "
-                                       "no output was written or changed"),
+  return ReplayError(file, 0, "to split the replay", "the run stopped; no output was written or changed",
                      Kind::kCancelled);
+}
+
+ReplayError ReplayError::At(std::string file, std::uint64_t line) const {
+  return ReplayError(std::move(file), line, expected_, found_, note_, kind_);
+}
+
+ReplayError ReplayError::With(const std::string& note, Kind kind) const {
+  return ReplayError(file_, line_, expected_, found_, note_ + note, kind);
 }
 
 std::string Quoted(std::string_view text) {

@@ -40,9 +40,9 @@ FolderLock::FolderLock(const std::filesystem::path& folder, std::chrono::millise
     if (cancel != nullptr && cancel->requested()) throw ReplayError::Cancelled(PathToUtf8(where));
     if (std::chrono::steady_clock::now() >= deadline) {
       Release();
-      throw ReplayError(PathToUtf8(where), "expected to put the outputs into the folder, found another run "
-                                           "still writing to it after " +
-                                               std::to_string(wait.count() / 1000) + " s; try again");
+      throw ReplayError(PathToUtf8(where), 0, "to put the outputs into the folder",
+                        "another run still writing to it after " + std::to_string(wait.count() / 1000) +
+                            " s; try again");
     }
     if (!told && waiting) waiting();
     told = true;

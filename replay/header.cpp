@@ -12,7 +12,7 @@ namespace {
 std::string_view ReadHeaderLine(LineReader& reader, const std::string& expected) {
   const std::string_view line = reader.Read(expected);
   if (reader.offset() > kMaxHeaderBytes) {
-    reader.Fail("expected at most 4 MiB before the first record, found more by this line");
+    reader.Fail("at most 4 MiB before the first record", "more by this line");
   }
   return line;
 }
@@ -28,7 +28,7 @@ std::string ReplaceOnLine(const LineReader& reader, std::uint64_t line, const st
   try {
     return ReplaceText(text, find, "");
   } catch (const ReplayError& e) {
-    throw ReplayError(reader.name(), line, e.what());
+    throw e.At(reader.name(), line);
   }
 }
 
@@ -43,10 +43,10 @@ ReplayHeader ReadHeader(LineReader& reader) {
   const std::string countLine = ReadValue(reader, "vehicleCount");
   std::string_view item;
   if (SplitItems(countLine, &item, 1) != 1) {
-    reader.Fail("expected one vehicle count, found " + Quoted(countLine));
+    reader.Fail("one vehicle count", Quoted(countLine));
   }
   const auto count = ParseWholeNumber(item, 1, kMaxVehicles);
-  if (!count) reader.Fail("expected a vehicle count from 1 to 8, found " + Quoted(item));
+  if (!count) reader.Fail("a vehicle count from 1 to 8", Quoted(item));
   h.vehicleCount = static_cast<int>(*count);
   if (h.vehicleCount > 1) ReadRestOfHeader(reader, h);
   return h;
@@ -73,15 +73,14 @@ void ReadRestOfHeader(LineReader& reader, ReplayHeader& h) {
   h.recordCount = ReadValue(reader, "demoRecordCount");
   const auto records = ParseWholeNumber(h.recordCount, 0, kMaxRecords);
   if (!records) {
-    reader.Fail("expected a record count from 0 to " + std::to_string(kMaxRecords) + ", found " +
-                Quoted(h.recordCount));
+    reader.Fail("a record count from 0 to " + std::to_string(kMaxRecords), Quoted(h.recordCount));
   }
   h.records = static_cast<std::uint64_t>(*records);
 
   h.objectCount = ReadValue(reader, "Original object locations");
   const auto objects = ParseWholeNumber(h.objectCount, 0, kMaxObjects);
   if (!objects) {
-    reader.Fail("expected an object-location count from 0 to 541, found " + Quoted(h.objectCount));
+    reader.Fail("an object-location count from 0 to 541", Quoted(h.objectCount));
   }
   for (std::int64_t j = 1; j <= *objects; ++j) {
     h.objects.emplace_back(ReadHeaderLine(reader, "object-location line " + std::to_string(j)));

@@ -24,7 +24,7 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName) {
   }
   StateRecord record;
   for (std::uint64_t r = 1; r <= header.records; ++r) {
-    ReadRecord(reader, header.vehicleCount, record);
+    ReadRecordOf(reader, header.vehicleCount, r, header.records, record);
     ++(record.shared ? listing.sharedRecords : listing.vehicles[record.vehicle].records);
   }
   return listing;

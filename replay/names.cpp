@@ -164,8 +164,8 @@ std::vector<std::string> OutputNames(const ReplayHeader& header, const std::stri
       name.append(Fitted(prefix, driver, tail)).append(tail);
     }
     if (NameLength(name) > kMaxNameLength) {
-      throw ReplayError(file, "expected output names of at most 255 characters, found one of " +
-                                  std::to_string(NameLength(name)) + " for vehicle " + std::to_string(i + 1));
+      throw ReplayError(file, 0, "output names of at most 255 characters",
+                        "one of " + std::to_string(NameLength(name)) + " for vehicle " + std::to_string(i + 1));
     }
     names.push_back(std::move(name));
   }
@@ -197,8 +197,8 @@ std::vector<std::size_t> SelectVehicles(const ReplayHeader& header,
         list.append(k ? ", " : "").append(std::to_string(k + 1)).append(" ");
         list.append(Utf8FromCp1252(header.vehicles[k].driver));
       }
-      throw ReplayError(file, "expected a vehicle position from 1 to " + std::to_string(count) +
-                                  " or a driver, found \"" + entry + "\"; its vehicles are " + list);
+      throw ReplayError(file, 0, "a vehicle position from 1 to " + std::to_string(count) + " or a driver",
+                        "\"" + entry + "\"; its vehicles are " + list);
     }
   }
   std::vector<std::size_t> positions;

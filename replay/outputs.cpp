@@ -95,12 +95,12 @@ void FileOutputStore::Refuse(const Output& output) const {
   std::error_code ec;
   const auto status = std::filesystem::status(output.final, ec);
   if (SameFile(output.final, input_)) {
-    throw ReplayError(PathToUtf8(output.final), "expected an output name other than the replay being split, "
-                                                "found the replay itself");
+    throw ReplayError(PathToUtf8(output.final), 0, "an output name other than the replay being split",
+                      "the replay itself");
   }
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    throw ReplayError(PathToUtf8(output.final), "expected a file name free for the output, found something "
-                                                "other than a file there");
+    throw ReplayError(PathToUtf8(output.final), 0, "a file name free for the output",
+                      "something other than a file there");
   }
 }
 
@@ -114,7 +114,7 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   errno = 0;
   output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
   if (!output->stream) {
-    throw ReplayError(Describe(name), "expected to create the output, found " + SystemErrorText(errno));
+    throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
   }
   outputs_.push_back(std::move(output));
   return outputs_.back()->stream;
@@ -125,7 +125,7 @@ std::vector<std::string> FileOutputStore::Commit() {
     errno = 0;
     output->stream.close();
     if (output->stream.fail()) {
-      throw ReplayError(PathToUtf8(output->final), "expected to write the output, found " + SystemErrorText(errno));
+      throw ReplayError(PathToUtf8(output->final), 0, "to write the output", SystemErrorText(errno));
     }
   }
   const std::string folder = PathToUtf8(folder_.empty() ? "." : folder_);
@@ -146,7 +146,7 @@ std::vector<std::string> FileOutputStore::Commit() {
   if (replacing) {
     for (const auto& output : outputs_) {
       if (const std::error_code ec = files_.Flush(output->temporary)) {
-        throw ReplayError(PathToUtf8(output->final), "expected to write the output to the disk, found " + ec.message());
+        throw ReplayError(PathToUtf8(output->final), 0, "to write the output to the disk", ec.message());
       }
     }
   }
@@ -155,8 +155,7 @@ std::vector<std::string> FileOutputStore::Commit() {
   } catch (const ReplayError& e) {
     const std::string unrestored = PutBack();
     if (unrestored.empty()) throw;
-    throw ReplayError(std::string(e.what()) + "; then could not put back " + unrestored,
-                      ReplayError::Kind::kNotRestored);
+    throw e.With("; then could not put back " + unrestored, ReplayError::Kind::kNotRestored);
   }
   if (replacing) {
     if (const std::error_code ec = files_.FlushFolder(folder_)) {
@@ -200,9 +199,8 @@ void FileOutputStore::SettleOtherRaces() {
   }
   if (own != nullptr) options_.batch->CheckWritten(input_, own->final);
   if (choice == OtherRace::kReplace) return;
-  throw ReplayError(question.files.front(),
-                    "expected an output of this race or no file, found another race's output; use --replace to "
-                    "replace it or --keep-both to keep both",
+  throw ReplayError(question.files.front(), 0, "an output of this race or no file",
+                    "another race's output; use --replace to replace it or --keep-both to keep both",
                     ReplayError::Kind::kOtherRace);
 }
 
@@ -247,15 +245,14 @@ void FileOutputStore::Place(Output& output) {
     // rollback renames it back the same way.
     const std::filesystem::path backup = RunFile(folder_, output.name, run_, output.k, "old");
     if (const std::error_code kept = files_.Keep(output.final, backup)) {
-      throw ReplayError(shown, std::string(HeldOpen(kept) ? "expected to replace the output"
-                                                          : "expected to keep the older file until the new one is in place") +
-                                   ", found " + Failure(kept));
+      throw ReplayError(shown, 0,
+                        HeldOpen(kept) ? "to replace the output" : "to keep the older file until the new one is in place",
+                        Failure(kept));
     }
     output.backup = backup;
   }
   if (const std::error_code moved = files_.Rename(output.temporary, output.final)) {
-    throw ReplayError(shown, std::string(replacing ? "expected to replace the output" : "expected to put the output in place") +
-                                 ", found " + Failure(moved));
+    throw ReplayError(shown, 0, replacing ? "to replace the output" : "to put the output in place", Failure(moved));
   }
   output.in = true;
 }

@@ -22,11 +22,11 @@ constexpr std::size_t kLargestSize = LineReader::kMaxLine + 2 + kChunk;
 LineReader::LineReader(std::istream& in, std::string name)
     : in_(in), name_(std::move(name)), buffer_(new char[kFirstSize]), size_(kFirstSize) {}
 
-void LineReader::Fail(const std::string& what) const {
-  if (!lineFeeds_) throw ReplayError(name_, line_, what);
-  throw ReplayError(name_, line_, std::string(what).append("; its lines end in LF alone, while replays end "
-                                                          "them in CR LF: an editor or a file transfer may have "
-                                                          "converted it"));
+void LineReader::Fail(const std::string& expected, const std::string& found, ReplayError::Kind kind) const {
+  const ReplayError error(name_, line_, expected, found, kind);
+  if (!lineFeeds_) throw error;
+  throw error.With("; its lines end in LF alone, while replays end them in CR LF: an editor or a file transfer "
+                   "may have converted it");
 }
 
 bool LineReader::Fill() {
@@ -46,7 +46,7 @@ bool LineReader::Fill() {
   }
   in_.read(buffer_.get() + end_, static_cast<std::streamsize>(std::min(kChunk, size_ - end_)));
   const auto got = static_cast<std::size_t>(in_.gcount());
-  if (in_.bad()) throw ReplayError(name_, "expected to read the replay, found a read error");
+  if (in_.bad()) throw ReplayError(name_, 0, "to read the replay", "a read error");
   end_ += got;
   if (got == 0) eof_ = true;
   return got > 0;
@@ -61,7 +61,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
     if (stop - begin_ > kMaxLine) {
       lineFeeds_ = std::memchr(data + begin_, '\n', stop - begin_) != nullptr;
       ++line_;
-      Fail("expected a line of at most 1048576 bytes, found a longer one");
+      Fail("a line of at most 1048576 bytes", "a longer one");
     }
     // A CR as the last byte read may be the first half of CR LF: read on before deciding.
     if (cr && (stop + 1 < end_ || eof_)) {
@@ -77,7 +77,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
       if (cr) continue;  // the CR was the last byte of the file
       if (begin_ == end_) {
         ++line_;
-        Fail("expected " + std::string(expected) + ", found the end of the file");
+        Fail(std::string(expected), "the end of the file", ReplayError::Kind::kEndOfFile);
       }
       // The last line of a file may lack its terminator.
       const std::string_view text(buffer_.get() + begin_, end_ - begin_);

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "replay/error.h"
+
 namespace vehisect {
 
 /// Reads the lines of a replay from a stream: a line ends at CR or at CR LF, a lone LF is
@@ -72,8 +74,9 @@ class LineReader {
   /// The file named in error messages.
   const std::string& name() const { return name_; }
 
-  /// Raises ReplayError "NAME:LINE: what" for the line last read.
-  [[noreturn]] void Fail(const std::string& what) const;
+  /// Raises ReplayError "NAME:LINE: expected EXPECTED, found FOUND" for the line last read.
+  [[noreturn]] void Fail(const std::string& expected, const std::string& found,
+                         ReplayError::Kind kind = ReplayError::Kind::kFault) const;
 
  private:
   std::string_view ReadSlowly(std::string_view expected);

@@ -68,11 +68,11 @@ bool AppendKindTime(LineReader& reader, std::string_view line, std::string& out)
   }
   std::array<std::string_view, 2> items;
   if (SplitItems(line, items.data(), items.size()) != items.size()) {
-    reader.Fail("expected a record kind and time as two items, found " + Quoted(line));
+    reader.Fail("a record kind and time as two items", Quoted(line));
   }
   const std::string_view kind = ItemAsWritten(items[0]);
   const std::optional<double> value = ParseNumber(kind);
-  if (!value) reader.Fail("expected a record kind that is a number, found " + Quoted(kind));
+  if (!value) reader.Fail("a record kind that is a number", Quoted(kind));
   out.append(kind.data(), kind.size());
   out += ',';
   const std::string_view time = ItemAsWritten(items[1]);
@@ -91,8 +91,7 @@ std::size_t VehicleNumber(const LineReader& reader, std::string_view value, int 
   }
   const auto number = ParseWholeNumber(value, 0, vehicleCount - 1);
   if (!number) {
-    reader.Fail("expected a vehicle number from 0 to " + std::to_string(vehicleCount - 1) +
-                ", found " + Quoted(value));
+    reader.Fail("a vehicle number from 0 to " + std::to_string(vehicleCount - 1), Quoted(value));
   }
   return static_cast<std::size_t>(*number);
 }
@@ -205,6 +204,16 @@ void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool 
     }
   }
   record.pieces = {lines, {}, {}};
+}
+
+void ReadRecordOf(LineReader& reader, int vehicleCount, std::uint64_t r, std::uint64_t count, StateRecord& record,
+                  bool plain) {
+  try {
+    ReadRecord(reader, vehicleCount, record, plain);
+  } catch (const ReplayError& e) {
+    if (e.kind() != ReplayError::Kind::kEndOfFile) throw;
+    throw e.With(", in record " + std::to_string(r) + " of " + std::to_string(count));
+  }
 }
 
 }  // namespace vehisect

@@ -25,4 +25,9 @@ struct StateRecord {
 /// the fast path for a record as the game writes it; both paths give the same record.
 void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool plain = true);
 
+/// Reads record `r` of the `count` records of the stream as ReadRecord does; a replay that
+/// ends inside it says so: "…, found the end of the file, in record r of count".
+void ReadRecordOf(LineReader& reader, int vehicleCount, std::uint64_t r, std::uint64_t count, StateRecord& record,
+                  bool plain = true);
+
 }  // namespace vehisect

@@ -9,15 +9,15 @@ namespace vehisect {
 std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown) {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
-  if (!std::filesystem::exists(status)) throw ReplayError(shown, "expected a replay file, found no such file");
-  if (std::filesystem::is_directory(status)) throw ReplayError(shown, "expected a replay file, found that it is a folder, not a replay");
+  if (!std::filesystem::exists(status)) throw ReplayError(shown, 0, "a replay file", "no such file");
+  if (std::filesystem::is_directory(status)) throw ReplayError(shown, 0, "a replay file", "that it is a folder, not a replay");
   // A pipe or device could block the window forever, or never end.
   if (!std::filesystem::is_regular_file(status)) {
-    throw ReplayError(shown, "expected a replay file, found a special file");
+    throw ReplayError(shown, 0, "a replay file", "a special file");
   }
   errno = 0;
   std::ifstream in(path, std::ios::binary);
-  if (!in) throw ReplayError(shown, "expected to open the replay, found " + SystemErrorText(errno));
+  if (!in) throw ReplayError(shown, 0, "to open the replay", SystemErrorText(errno));
   return in;
 }
 

@@ -14,27 +14,13 @@
 namespace vehisect {
 namespace {
 
-// Reads record `r`; a replay that ends inside the record stream names the record it ends in.
-void ReadRecordOf(LineReader& reader, const ReplayHeader& header, std::uint64_t r, StateRecord& record,
-                  bool plain) {
-  try {
-    ReadRecord(reader, header.vehicleCount, record, plain);
-  } catch (const ReplayError& e) {
-    std::string what = e.what();
-    if (what.find("found the end of the file") == std::string::npos) throw;
-    what.append(", in record ").append(std::to_string(r)).append(" of ").append(std::to_string(header.records));
-    throw ReplayError(what);
-  }
-}
-
 // `error` of the run over `replay` with what could not be cleaned up after it; a stop is told
 // of the replay, wherever the run was.
 ReplayError WithWarnings(const ReplayError& error, const std::string& replay, const std::vector<std::string>& warnings) {
   const ReplayError base = error.kind() == ReplayError::Kind::kCancelled ? ReplayError::Cancelled(replay) : error;
-  if (warnings.empty()) return base;
-  std::string what = base.what();
-  for (const std::string& warning : warnings) what.append("; then ").append(warning);
-  return ReplayError(what, base.kind());
+  std::string note;
+  for (const std::string& warning : warnings) note.append("; then ").append(warning);
+  return base.With(note);
 }
 
 // Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
@@ -75,7 +61,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
     };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
       cancel.ThrowIfRequested(replayName);
-      ReadRecordOf(reader, header, r, record, options.plainRecords);
+      ReadRecordOf(reader, header.vehicleCount, r, header.records, record, options.plainRecords);
       if (record.shared) {
         for (OutputWriter& writer : writers) write(writer);
       } else if (OutputWriter* writer = writerOf[record.vehicle]) {

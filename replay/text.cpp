@@ -21,8 +21,8 @@ std::string ReplaceText(const std::string& source, const std::string& find,
     const std::size_t pos = found + 1;
     const std::size_t next = pos + find.size();
     if (next > kMaxPosition) {
-      throw ReplayError("expected text to replace ending before character 32767, found \"" +
-                        find + "\" ending at character " + std::to_string(next - 1));
+      throw ReplayError("", 0, "text to replace ending before character 32767",
+                        "\"" + find + "\" ending at character " + std::to_string(next - 1));
     }
     result.append(rest.substr(0, found));
     result += replacement;

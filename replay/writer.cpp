@@ -9,7 +9,7 @@ namespace vehisect {
 void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& file) {
   errno = 0;
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  if (!out) throw ReplayError(file, "expected to write the output, found " + SystemErrorText(errno));
+  if (!out) throw ReplayError(file, 0, "to write the output", SystemErrorText(errno));
 }
 
 BackgroundWriter::BackgroundWriter() = default;
