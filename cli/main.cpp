@@ -23,6 +23,7 @@
 #include "replay/listing.h"
 #include "replay/names.h"
 #include "replay/splitter.h"
+#include "replay/throttle.h"
 
 namespace {
 
@@ -82,11 +83,7 @@ class Console : public vehisect::WindowOps {
   void SetProgressMax(float maximum) override { maximum_ = maximum; }
 
   void SetProgressValue(float value) override {
-    // The run resets the value to 0 when it is done; that is not worth a frame.
-    if (!show_ || value == 0) return;
-    const auto now = std::chrono::steady_clock::now();
-    if (value != maximum_ && now - drawn_ < std::chrono::milliseconds(100)) return;
-    drawn_ = now;
+    if (!show_ || !throttle_.Due(value, maximum_)) return;
     constexpr int kWidth = 30;
     const int filled = maximum_ > 0 ? static_cast<int>(kWidth * (value / maximum_)) : kWidth;
     char counts[64];
@@ -108,7 +105,7 @@ class Console : public vehisect::WindowOps {
   bool show_;
   std::string label_;
   float maximum_ = 0;
-  std::chrono::steady_clock::time_point drawn_{};
+  vehisect::ProgressThrottle throttle_{std::chrono::milliseconds(100)};
   std::size_t drawnColumns_ = 0;  // the widest line drawn
 };
 
@@ -381,7 +378,7 @@ int Split(Options& options) {
         result = vehisect::SplitReplay(PathFromUtf8(replay), options.split, console, folder);
       }
       if (result.refused) {
-        std::cerr << "vehisect-cli: " << replay << ": Only 1 Vehical, Nothing to Rip\n";
+        std::cerr << "vehisect-cli: " << replay << ": " << vehisect::RefusalOnOneLine() << "\n";
         status = 1;
       }
       for (const std::string& name : result.outputs) {

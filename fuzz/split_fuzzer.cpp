@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/memory_store.h"
 #include "replay/error.h"
 #include "replay/header.h"
 #include "replay/reader.h"
@@ -76,7 +77,7 @@ void CheckOutput(const std::string& output, const std::vector<std::string>& expe
   // An output holds one vehicle: splitting it again has nothing to split.
   std::istringstream again(output);
   NullWindow window;
-  MemoryOutputStore store;
+  testing::MemoryOutputStore store;
   CHECK(SplitReplay(again, "output", false, window, store).refused);
   CHECK(store.files().empty());
 }
@@ -90,7 +91,7 @@ struct Run {
 
 Run SplitInMemory(const std::string& replay, bool useRecordPtr, bool plainRecords) {
   NullWindow window;
-  MemoryOutputStore store;
+  testing::MemoryOutputStore store;
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
   options.plainRecords = plainRecords;

@@ -293,21 +293,4 @@ void FileOutputStore::Discard() noexcept {
   outputs_.clear();
 }
 
-std::ostream& MemoryOutputStore::Open(const std::string& name) {
-  open_.emplace_back(name, std::make_unique<std::ostringstream>());
-  return *open_.back().second;
-}
-
-std::vector<std::string> MemoryOutputStore::Commit() {
-  std::vector<std::string> names;
-  for (auto& [name, stream] : open_) {
-    files_[name] = stream->str();
-    names.push_back(name);
-  }
-  open_.clear();
-  return names;
-}
-
-void MemoryOutputStore::Discard() noexcept { open_.clear(); }
-
 }  // namespace vehisect

@@ -4,9 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -100,21 +98,6 @@ class FileOutputStore : public OutputStore {
   FileSystem& files_;
   RunId run_;
   std::vector<std::unique_ptr<Output>> outputs_;
-};
-
-/// Outputs kept in memory, for tests and the fuzzer.
-class MemoryOutputStore : public OutputStore {
- public:
-  std::ostream& Open(const std::string& name) override;
-  std::string Describe(const std::string& name) const override { return name; }
-  std::vector<std::string> Commit() override;
-  void Discard() noexcept override;
-  /// The committed outputs by name.
-  const std::map<std::string, std::string>& files() const { return files_; }
-
- private:
-  std::vector<std::pair<std::string, std::unique_ptr<std::ostringstream>>> open_;
-  std::map<std::string, std::string> files_;
 };
 
 }  // namespace vehisect

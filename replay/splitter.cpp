@@ -87,7 +87,7 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
 
 void ReportEnd(WindowOps& window, const SplitResult& result) {
   if (result.refused) {
-    window.ShowMessage("Only 1 Vehical\r\nNothing to Rip", "Aborting");
+    window.ShowMessage(std::string(kRefusal), std::string(kRefusalTitle));
   } else {
     window.SetProgressValue(0);
     window.SetCaption("Open");
@@ -97,6 +97,11 @@ void ReportEnd(WindowOps& window, const SplitResult& result) {
 }
 
 }  // namespace
+
+std::string RefusalOnOneLine() {
+  std::string line(kRefusal);
+  return line.replace(line.find("\r\n"), 2, ", ");
+}
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
                         const SplitOptions& options, WindowOps& window, OutputStore& outputs) {

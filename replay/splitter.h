@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <istream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "replay/batch.h"
@@ -11,6 +12,13 @@
 #include "replay/window_ops.h"
 
 namespace vehisect {
+
+/// The message that refuses a one-vehicle replay, as the game's players know it, and its title.
+inline constexpr std::string_view kRefusal = "Only 1 Vehical\r\nNothing to Rip";
+inline constexpr std::string_view kRefusalTitle = "Aborting";
+
+/// The refusal on one line, for lists of failures: "Only 1 Vehical, Nothing to Rip".
+std::string RefusalOnOneLine();
 
 /// How a run splits, beyond the replay and where its outputs go.
 struct SplitOptions {

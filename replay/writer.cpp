@@ -78,7 +78,7 @@ OutputWriter::OutputWriter(std::ostream& out, std::string file, BackgroundWriter
       filling_(new char[kCapacity]) {}
 
 OutputWriter::~OutputWriter() {
-  if (background_ != nullptr && filling_) background_->Finish();
+  background_->Finish();
 }
 
 void OutputWriter::Flush() {

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "memory_store.h"
 #include "fake_window.h"
 #include "replay/error.h"
 #include "replay/folder_lock.h"
@@ -20,6 +21,7 @@ namespace vehisect {
 namespace {
 
 using testing::FakeWindow;
+using testing::MemoryOutputStore;
 using testing::ReplayBuilder;
 using testing::Shared;
 using testing::TempFolder;

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "memory_store.h"
 #include "fake_window.h"
 #include "replay/error.h"
 #include "replay/reader.h"
@@ -12,6 +13,7 @@ namespace vehisect {
 namespace {
 
 using testing::FakeWindow;
+using testing::MemoryOutputStore;
 using testing::ReplayBuilder;
 using testing::Shared;
 using testing::Vehicle;

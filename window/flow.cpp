@@ -10,12 +10,11 @@
 #include "replay/names.h"
 #include "replay/outputs.h"
 #include "replay/splitter.h"
+#include "replay/throttle.h"
 
 namespace vehisect {
 namespace {
 
-// The refusal of a one-vehicle replay, as the game's players know it.
-constexpr const char* kRefusal = "Only 1 Vehical\r\nNothing to Rip";
 // A summary lists this many failed replays, then how many more.
 constexpr std::size_t kListed = 10;
 
@@ -73,13 +72,9 @@ class WindowFlow::Progress : public WindowOps {
   void SetProgressMax(float maximum) override {
     maximum_ = maximum;
     window_.Post([&window = window_, maximum] { window.SetProgressMax(maximum); });
-    shown_ = std::chrono::steady_clock::now();
   }
   void SetProgressValue(float value) override {
-    const auto now = std::chrono::steady_clock::now();
-    if (value == 0 || (value != maximum_ && now - shown_ < std::chrono::milliseconds(33))) return;
-    shown_ = now;
-    window_.Post([&window = window_, value] { window.SetProgressValue(value); });
+    if (throttle_.Due(value, maximum_)) window_.Post([&window = window_, value] { window.SetProgressValue(value); });
   }
   void SetCaption(const std::string&) override {}
   void ShowMessage(const std::string&, const std::string&) override {}
@@ -88,7 +83,7 @@ class WindowFlow::Progress : public WindowOps {
  private:
   FormPlatform& window_;
   float maximum_ = 0;
-  std::chrono::steady_clock::time_point shown_{};
+  ProgressThrottle throttle_{std::chrono::milliseconds(33)};
 };
 
 WindowFlow::~WindowFlow() {
@@ -168,7 +163,7 @@ void WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr
     tally.warnings.insert(tally.warnings.end(), result.warnings.begin(), result.warnings.end());
     if (result.refused) {
       tally.refused = true;
-      tally.failures.push_back({replay, PathToUtf8(replay).append(": Only 1 Vehical, Nothing to Rip")});
+      tally.failures.push_back({replay, PathToUtf8(replay).append(": ").append(RefusalOnOneLine())});
     } else {
       tally.split.push_back(replay);
     }
@@ -193,7 +188,7 @@ void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
   const bool stopped = stop_.requested();
   if (!stopped && replays == 1 && tally.refused) {
     // Alone, a one-vehicle replay ends the program as it always has.
-    window_.ShowMessage(kRefusal, "Aborting");
+    window_.ShowMessage(std::string(kRefusal), std::string(kRefusalTitle));
     window_.CloseWindow();
     return;
   }
@@ -240,7 +235,6 @@ void WindowFlow::ReportFailures(const Tally& tally, std::size_t replays) {
   const std::string unchanged = changed ? "some files could not be put back as they were: see below."
                                         : "no file was written or changed.";
   const std::string sentence = static_cast<char>(std::toupper(unchanged[0])) + unchanged.substr(1);
-  // Built by appending: GCC 12 warns falsely (-Wrestrict) about chains of string operator+.
   std::string text = "Could not split ";
   if (replays == 1) {
     text.append(FileName(failures[0].replay)).append(". ").append(sentence);
