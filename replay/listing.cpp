@@ -22,11 +22,9 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName) {
     listing.vehicles.push_back({static_cast<int>(k + 1), header.vehicles[k].vehicle,
                                 header.vehicles[k].driver, names[k], 0});
   }
-  StateRecord record;
-  for (std::uint64_t r = 1; r <= header.records; ++r) {
-    ReadRecordOf(reader, header.vehicleCount, r, header.records, record);
-    ++(record.shared ? listing.sharedRecords : listing.vehicles[record.vehicle].records);
-  }
+  ScanRecords(reader, header.vehicleCount, 1, header.records, [&listing](bool shared, std::size_t vehicle) {
+    ++(shared ? listing.sharedRecords : listing.vehicles[vehicle].records);
+  });
   return listing;
 }
 

@@ -1,7 +1,13 @@
 #include "replay/record.h"
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstring>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "replay/error.h"
 #include "replay/items.h"
@@ -97,85 +103,112 @@ std::size_t VehicleNumber(const LineReader& reader, std::string_view value, int 
 }
 
 // Walks the lines of a record in the reader's buffer, accepting only CR LF line ends.
-class PlainScanner {
+// Finds the CR bytes of a buffer in order, 64 bytes at a time: a line of a record is some
+// twenty bytes, too short for a memchr call per line to pay.
+class CrFinder {
  public:
-  explicit PlainScanner(std::string_view in) : in_(in) {}
+  CrFinder(std::string_view in, std::size_t from)
+      : in_(in), block_(from & ~std::size_t{63}), mask_(from < in.size() ? Mask(block_) >> (from & 63) << (from & 63) : 0) {}
 
-  std::size_t pos() const { return pos_; }
-
-  // Passes over `line` (CR LF included) if it comes next. Compared word by word with a
-  // constant length, which the compiler unrolls: this is the innermost loop of a split.
-  template <std::size_t N>
-  bool Label(const char (&line)[N]) {
-    constexpr std::size_t size = N - 1;
-    if (in_.size() - pos_ < size) return false;
-    const char* at = in_.data() + pos_;
-    std::size_t i = 0;
-    for (; i + 8 <= size; i += 8) {
-      std::uint64_t have, want;
-      std::memcpy(&have, at + i, 8);
-      std::memcpy(&want, line + i, 8);
-      if (have != want) return false;
+  /// The position of the next CR, or npos when the buffer has no more.
+  std::size_t Next() {
+    while (mask_ == 0) {
+      block_ += 64;
+      if (block_ >= in_.size()) return std::string_view::npos;
+      mask_ = Mask(block_);
     }
-    for (; i < size; ++i) {
-      if (at[i] != line[i]) return false;
-    }
-    pos_ += size;
-    return true;
-  }
-
-  bool Value(std::string_view& line) {
-    const char* at = in_.data() + pos_;
-    const char* end = in_.data() + in_.size();
-    const auto* cr = static_cast<const char*>(std::memchr(at, '\r', static_cast<std::size_t>(end - at)));
-    if (cr == nullptr || cr + 1 == end || cr[1] != '\n') return false;
-    line = std::string_view(at, static_cast<std::size_t>(cr - at));
-    pos_ += line.size() + 2;
-    return true;
-  }
-
-  bool Value() {
-    std::string_view ignored;
-    return Value(ignored);
+    const std::size_t at = block_ + static_cast<std::size_t>(std::countr_zero(mask_));
+    mask_ &= mask_ - 1;
+    return at;
   }
 
  private:
+  // Bit i set when byte `at` + i is a CR.
+  std::uint64_t Mask(std::size_t at) const {
+    const char* p = in_.data() + at;
+    if (in_.size() - at < 64) {
+      std::uint64_t mask = 0;
+      for (std::size_t i = 0; i < in_.size() - at; ++i) mask |= std::uint64_t{p[i] == '\r'} << i;
+      return mask;
+    }
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r');
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 4; ++i) {
+      const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * i));
+      mask |= std::uint64_t{static_cast<std::uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(bytes, cr)))} << (16 * i);
+    }
+    return mask;
+#else
+    std::uint64_t mask = 0;
+    for (int i = 0; i < 64; ++i) mask |= std::uint64_t{p[i] == '\r'} << i;
+    return mask;
+#endif
+  }
+
   std::string_view in_;
-  std::size_t pos_ = 0;
+  std::size_t block_;
+  std::uint64_t mask_;
 };
 
-// A record as the game writes it: its own labels, CR LF, a plain kind and time, a one-digit
-// vehicle number. Such a record is written from the reader's buffer as it stands, but for its
-// number; anything else is left to the line-by-line path, which decides about errors.
+// Where a record as the game writes it lies in a buffer: its own labels (when they are
+// checked), CR LF line ends, a plain kind and time, and a one-digit vehicle number.
+struct PlainRecord {
+  bool shared = false;
+  std::size_t vehicle = 0;
+  std::size_t numberStart = 0, numberEnd = 0;  // the "number" value line, CR LF included
+  std::size_t end = 0;                         // just past the record
+  std::uint64_t lines = 0;
+};
+
+// Reads the plain record that starts at `pos` of `in`, with `crs` at `pos`, into `record`;
+// false for anything else, which the line-by-line path then reads and judges.
+bool ScanPlainRecord(std::string_view in, CrFinder& crs, std::size_t pos, int vehicleCount, bool checkLabels,
+                     PlainRecord& record) {
+  std::string_view line;
+  const auto next = [&]() {
+    const std::size_t cr = crs.Next();
+    if (cr == std::string_view::npos || cr + 1 >= in.size() || in[cr + 1] != '\n') return false;
+    line = in.substr(pos, cr + 2 - pos);
+    pos = cr + 2;
+    return true;
+  };
+  const auto label = [&](std::string_view expected) { return next() && (!checkLabels || line == expected); };
+  if (!label(kTypeTime) || !next() || !IsPlainKindTime(line.substr(0, line.size() - 2))) return false;
+  record.shared = line[0] == '1';
+  const std::size_t fields = record.shared ? kSharedFields : kLabelLines.size();
+  for (std::size_t i = 0; i < fields; ++i) {
+    if (!label(kLabelLines[i]) || !next()) return false;
+    if (i == kNumberField && !record.shared) {
+      if (line.size() != 3 || line[0] < '0' || line[0] >= '0' + vehicleCount) return false;
+      record.vehicle = static_cast<std::size_t>(line[0] - '0');
+      record.numberEnd = pos;
+      record.numberStart = pos - line.size();
+    }
+  }
+  record.end = pos;
+  record.lines = 2 + 2 * fields;
+  return true;
+}
+
+// A record as the game writes it is written from the reader's buffer as it stands, but for
+// its number.
 bool ReadPlainRecord(LineReader& reader, int vehicleCount, StateRecord& record) {
   // Far more than a record of the game's; a longer one takes the other path, which also
   // holds lines to their longest.
   constexpr std::size_t kLookAhead = std::size_t{64} << 10;
   const std::string_view in = reader.Ahead(kLookAhead).substr(0, kLookAhead);
-  PlainScanner s(in);
-  std::string_view kindTime, number;
-  if (!(s.Label(kTypeTime) && s.Value(kindTime) && IsPlainKindTime(kindTime) && s.Label(kIpos) &&
-        s.Value() && s.Label(kBvel) && s.Value() && s.Label(kAngles) && s.Value() &&
-        s.Label(kRates) && s.Value() && s.Label(kNumber))) {
-    return false;
+  CrFinder crs(in, 0);
+  PlainRecord plain;
+  if (!ScanPlainRecord(in, crs, 0, vehicleCount, true, plain)) return false;
+  record.shared = plain.shared;
+  if (plain.shared) {
+    record.pieces = {in.substr(0, plain.end), {}, {}};
+  } else {
+    record.vehicle = plain.vehicle;
+    record.pieces = {in.substr(0, plain.numberStart), "0\r\n", in.substr(plain.numberEnd, plain.end - plain.numberEnd)};
   }
-  const std::size_t numberStart = s.pos();
-  if (!s.Value(number)) return false;
-  record.shared = kindTime[0] == '1';
-  if (record.shared) {
-    record.pieces = {in.substr(0, s.pos()), {}, {}};
-    reader.Consume(s.pos(), 2 + 2 * kSharedFields);
-    return true;
-  }
-  const std::size_t numberEnd = s.pos();
-  if (number.size() != 1 || number[0] < '0' || number[0] >= '0' + vehicleCount) return false;
-  if (!(s.Label(kSteering) && s.Value() && s.Label(kTires) && s.Value() && s.Label(kControls) &&
-        s.Value() && s.Label(kDamage) && s.Value())) {
-    return false;
-  }
-  record.vehicle = static_cast<std::size_t>(number[0] - '0');
-  record.pieces = {in.substr(0, numberStart), "0\r\n", in.substr(numberEnd, s.pos() - numberEnd)};
-  reader.Consume(s.pos(), 2 + 2 * kLabelLines.size());
+  reader.Consume(plain.end, plain.lines);
   return true;
 }
 
@@ -213,6 +246,31 @@ void ReadRecordOf(LineReader& reader, int vehicleCount, std::uint64_t r, std::ui
   } catch (const ReplayError& e) {
     if (e.kind() != ReplayError::Kind::kEndOfFile) throw;
     throw e.With(", in record " + std::to_string(r) + " of " + std::to_string(count));
+  }
+}
+
+void ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
+                 const std::function<void(bool shared, std::size_t vehicle)>& take) {
+  // Bounded, so that no line a plain record takes can be longer than a line may be.
+  constexpr std::size_t kLookAhead = std::size_t{256} << 10;
+  StateRecord record;
+  for (std::uint64_t r = first; r <= count;) {
+    const std::string_view in = reader.Ahead(kLookAhead).substr(0, kLookAhead);
+    CrFinder crs(in, 0);
+    std::size_t pos = 0;
+    std::uint64_t lines = 0;
+    PlainRecord plain;
+    for (; r <= count && ScanPlainRecord(in, crs, pos, vehicleCount, false, plain); ++r) {
+      take(plain.shared, plain.vehicle);
+      pos = plain.end;
+      lines += plain.lines;
+    }
+    reader.Consume(pos, lines);
+    if (pos == 0 && r <= count) {
+      ReadRecordOf(reader, vehicleCount, r, count, record);
+      take(record.shared, record.vehicle);
+      ++r;
+    }
   }
 }
 

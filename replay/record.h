@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -24,6 +25,11 @@ struct StateRecord {
 /// line, a malformed kind, or a vehicle number outside 0 to `vehicleCount` - 1. `plain` takes
 /// the fast path for a record as the game writes it; both paths give the same record.
 void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool plain = true);
+
+/// Reads records `first` to `count` of the stream with the checks of ReadRecord, handing
+/// `take` each one's kind (shared or not) and vehicle number, without building its pieces.
+void ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
+                 const std::function<void(bool shared, std::size_t vehicle)>& take);
 
 /// Reads record `r` of the `count` records of the stream as ReadRecord does; a replay that
 /// ends inside it says so: "…, found the end of the file, in record r of count".
