@@ -271,13 +271,29 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
                             {"error", "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file"}}));
   EXPECT_FALSE(std::getline(lines, line));
 
-  // What a split refuses, a listing refuses with the same words.
+  // What a split refuses, a listing refuses with the same words: a name too long, a record
+  // cut short or out of line, whichever path reads it.
   replay.level = std::string(300, 'L');
   folder.Write("long.rpl", replay.Build());
-  const std::string tooLong = "vehisect-cli: long.rpl: expected output names of at most 255 characters, found one "
-                              "of 308 for vehicle 1\n";
-  EXPECT_EQ(Run({"--list", "long.rpl"}).err, tooLong);
-  EXPECT_EQ(Run({"long.rpl"}).err, tooLong);
+  replay.level = "canyon.sit";
+  replay.recordCount = "5";
+  folder.Write("short.rpl", replay.Build());
+  replay.recordCount = "";
+  replay.records.push_back(Vehicle("v9", " 1.0"));
+  replay.records.push_back(Vehicle("v9", "0.99999999999999999999"));
+  folder.Write("number.rpl", replay.Build());
+  for (const char* file : {"long.rpl", "short.rpl", "number.rpl"}) {
+    const Outcome listed = Run({"--list", file});
+    const Outcome split = Run({"-q", "-o", "none", file});
+    EXPECT_EQ(listed.status, 1) << file;
+    EXPECT_EQ(listed.err, split.err) << file;
+  }
+  EXPECT_EQ(Run({"--list", "long.rpl"}).err, "vehisect-cli: long.rpl: expected output names of at most 255 characters, "
+                                             "found one of 308 for vehicle 1\n");
+  EXPECT_EQ(Run({"--list", "short.rpl"}).err, "vehisect-cli: short.rpl:92: expected the \"type,time\" label line, "
+                                              "found the end of the file, in record 5 of 5\n");
+  EXPECT_EQ(Run({"--list", "number.rpl"}).err, "vehisect-cli: number.rpl:123: expected a vehicle number from 0 to 1, "
+                                               "found \"0.99999999999999999999\"\n");
 }
 
 }  // namespace
