@@ -10,12 +10,11 @@
 #include <shlobj.h>
 
 #include <atomic>
-#include <future>
-#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "replay/names.h"
+#include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 #include "window/form1_win32.h"
@@ -96,16 +95,8 @@ class WatchedForm : public Form1 {
     captions.push_back(TextOf(command1()));
     if (duringRun) std::exchange(duringRun, nullptr)();
   }
-  // In lock step with the run's thread, which waits until its task has run, so that a test
-  // acts at a known point of the run; a task dropped with the window lets it go on.
   void Post(std::function<void()> task) override {
-    auto done = std::make_shared<std::promise<void>>();
-    std::future<void> ran = done->get_future();
-    Form1::Post([task = std::move(task), done] {
-      task();
-      done->set_value();
-    });
-    ran.wait();
+    vehisect::testing::PostInLockStep([this](std::function<void()> t) { Form1::Post(std::move(t)); }, std::move(task));
   }
   void SetProgressValue(float value) override {
     Form1::SetProgressValue(value);
