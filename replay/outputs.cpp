@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -39,14 +40,14 @@ std::optional<RunId> LeftBy(const std::string& file) {
     return std::nullopt;
   }
   const std::string kind = rest.substr(dot + 1);
-  const std::string process = rest.substr(0, dash);
   const std::string run = rest.substr(dash + 1, 16);
-  if ((kind != "new" && kind != "old") ||
-      !std::all_of(process.begin(), process.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+  unsigned long process = 0;
+  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + dash, process);
+  if ((kind != "new" && kind != "old") || ec != std::errc() || end != rest.data() + dash ||
       !std::all_of(run.begin(), run.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
     return std::nullopt;
   }
-  return RunId{std::stoul(process), run};
+  return RunId{process, run};
 }
 
 std::string Failure(const std::error_code& ec) {
