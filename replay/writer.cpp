@@ -15,13 +15,13 @@ void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& fi
 BackgroundWriter::BackgroundWriter() = default;
 
 BackgroundWriter::~BackgroundWriter() {
-  if (!thread_.joinable()) return;
+  if (threads_.empty()) return;
   {
     const std::lock_guard lock(mutex_);
     stopping_ = true;
   }
   changed_.notify_all();
-  thread_.join();
+  for (std::thread& thread : threads_) thread.join();
 }
 
 void BackgroundWriter::Loop() {
@@ -31,7 +31,7 @@ void BackgroundWriter::Loop() {
     if (jobs_.empty()) return;
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
-    writing_ = true;
+    ++writing_;
     // After a failure the run is lost; later writes would only add to the damage.
     const bool skip = error_ != nullptr;
     lock.unlock();
@@ -44,14 +44,18 @@ void BackgroundWriter::Loop() {
     lock.lock();
     if (error && !error_) error_ = error;
     *job.busy = false;
-    writing_ = false;
+    --writing_;
     changed_.notify_all();
   }
 }
 
 void BackgroundWriter::Start(bool& busy, std::function<void()> write) {
   // Started with the first write: a small replay is done before it would have been needed.
-  if (!thread_.joinable()) thread_ = std::thread([this] { Loop(); });
+  if (threads_.empty()) {
+    // Two, so that the system's work for one output's write overlaps another's; the writes of
+    // one output stay in order, as each waits for the one before.
+    for (int i = 0; i < 2; ++i) threads_.emplace_back([this] { Loop(); });
+  }
   std::unique_lock lock(mutex_);
   changed_.wait(lock, [&busy] { return !busy; });
   if (error_) std::rethrow_exception(error_);
@@ -62,13 +66,13 @@ void BackgroundWriter::Start(bool& busy, std::function<void()> write) {
 
 void BackgroundWriter::Wait() {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+  changed_.wait(lock, [this] { return jobs_.empty() && writing_ == 0; });
   if (error_) std::rethrow_exception(error_);
 }
 
 void BackgroundWriter::Finish() noexcept {
   std::unique_lock lock(mutex_);
-  changed_.wait(lock, [this] { return jobs_.empty() && !writing_; });
+  changed_.wait(lock, [this] { return jobs_.empty() && writing_ == 0; });
 }
 
 OutputWriter::OutputWriter(std::ostream& out, std::string file, BackgroundWriter& background)

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <vector>
 
 namespace vehisect {
 
@@ -53,10 +54,10 @@ class BackgroundWriter {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> jobs_;  // waiting to be written
-  bool writing_ = false;
+  int writing_ = 0;  // jobs being written
   bool stopping_ = false;
   std::exception_ptr error_;
-  std::thread thread_;
+  std::vector<std::thread> threads_;
 };
 
 /// Gathers the small writes of one output and hands them to its stream in large ones, on the
