@@ -25,13 +25,13 @@ inline void AppendLine(std::string& out, std::string_view line) {
 /// Writes `bytes` to `out`, raising ReplayError naming `file` when the stream fails.
 void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& file);
 
-/// A thread that writes full buffers while the run reads on, so that the disk's time and the
-/// parsing overlap. Writes are done in the order they are started.
+/// Threads that write full buffers while the run reads on, so that the disk's time and the
+/// parsing overlap. The writes of one output are done in the order they are started.
 class BackgroundWriter {
  public:
-  /// A writer whose thread starts with the first write.
+  /// A writer whose threads start with the first write.
   BackgroundWriter();
-  /// Lets the writes started finish, then stops the thread.
+  /// Lets the writes started finish, then stops the threads.
   ~BackgroundWriter();
   BackgroundWriter(const BackgroundWriter&) = delete;
   BackgroundWriter& operator=(const BackgroundWriter&) = delete;
