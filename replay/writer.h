@@ -61,7 +61,7 @@ class BackgroundWriter {
 };
 
 /// Gathers the small writes of one output and hands them to its stream in large ones, on the
-/// background writer's thread.
+/// background writer's threads.
 class OutputWriter {
  public:
   /// Writes to `out` through `background`, naming `file` in errors.
