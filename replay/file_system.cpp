@@ -64,6 +64,22 @@ unsigned long ThisProcess() {
 #endif
 }
 
+#ifdef _WIN32
+// Tries `attempt` until it succeeds, or fails otherwise than by a file held open, or a second
+// has passed: virus scanners and indexers open new files for a moment, and a careful tool
+// waits for them. Returns the last error, or none.
+template <typename Attempt>
+std::error_code WhileHeldOpen(Attempt attempt) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  for (;;) {
+    if (attempt()) return {};
+    const std::error_code ec = LastError();
+    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+}
+#endif
+
 std::mutex g_runsMutex;
 std::set<std::string> g_runs;  // the runs of this process not yet retired
 
@@ -71,14 +87,7 @@ std::set<std::string> g_runs;  // the runs of this process not yet retired
 
 std::error_code FileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
 #ifdef _WIN32
-  // Virus scanners and indexers open new files for a moment; a careful tool waits for them.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  for (;;) {
-    if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return {};
-    const std::error_code ec = LastError();
-    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  return WhileHeldOpen([&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
 #else
   std::error_code ec;
   std::filesystem::rename(from, to, ec);
@@ -91,18 +100,14 @@ std::error_code FileSystem::Keep(const std::filesystem::path& from, const std::f
 #ifdef _WIN32
   // A file held open without delete sharing could be neither replaced nor, through its second
   // name, let go of afterwards: find that out before making one.
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-  for (;;) {
+  ec = WhileHeldOpen([&] {
     const HANDLE file = CreateFileW(from.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-      CloseHandle(file);
-      break;
-    }
-    ec = LastError();
-    if (!HeldOpen(ec) || std::chrono::steady_clock::now() >= deadline) return ec;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+    return true;
+  });
+  if (ec) return ec;
 #endif
   std::filesystem::create_hard_link(from, to, ec);
   if (!ec) return ec;
