@@ -12,15 +12,15 @@ namespace {
 // Reads of this size keep the cost per line at a memchr, and are small enough that the bytes
 // are still in the processor's cache when they are parsed.
 constexpr std::size_t kChunk = std::size_t{256} << 10;
-// The buffer starts small, for small replays, and grows when a long line needs it, up to a
-// longest line plus a chunk.
-constexpr std::size_t kFirstSize = std::size_t{64} << 10;
+// The buffer holds two chunks, so that a chunk is read whole after the part of a line left
+// over; it grows when a long line needs it, up to a longest line plus a chunk.
+constexpr std::size_t kFirstSize = 2 * kChunk;
 constexpr std::size_t kLargestSize = LineReader::kMaxLine + 2 + kChunk;
 
 }  // namespace
 
 LineReader::LineReader(std::istream& in, std::string name)
-    : in_(in), name_(std::move(name)), buffer_(new char[kFirstSize]), size_(kFirstSize) {}
+    : in_(in), name_(std::move(name)), buffer_(kFirstSize) {}
 
 void LineReader::Fail(const std::string& expected, const std::string& found, ReplayError::Kind kind) const {
   const ReplayError error(name_, line_, expected, found, kind);
@@ -31,20 +31,18 @@ void LineReader::Fail(const std::string& expected, const std::string& found, Rep
 
 bool LineReader::Fill() {
   if (eof_) return false;
-  if (begin_ > 0 && size_ - end_ < kChunk) {
-    std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+  if (begin_ > 0 && buffer_.size() - end_ < kChunk) {
+    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
     dropped_ += begin_;
     end_ -= begin_;
     begin_ = 0;
   }
-  if (size_ - end_ < kChunk && size_ < kLargestSize) {
-    const std::size_t size = std::min(std::max(size_ * 2, end_ + kChunk), kLargestSize);
-    std::unique_ptr<char[]> grown(new char[size]);
-    std::memcpy(grown.get(), buffer_.get(), end_);
+  if (buffer_.size() - end_ < kChunk && buffer_.size() < kLargestSize) {
+    Buffer grown(std::min(std::max(buffer_.size() * 2, end_ + kChunk), kLargestSize));
+    std::memcpy(grown.data(), buffer_.data(), end_);
     buffer_ = std::move(grown);
-    size_ = size;
   }
-  in_.read(buffer_.get() + end_, static_cast<std::streamsize>(std::min(kChunk, size_ - end_)));
+  in_.read(buffer_.data() + end_, static_cast<std::streamsize>(std::min(kChunk, buffer_.size() - end_)));
   const auto got = static_cast<std::size_t>(in_.gcount());
   if (in_.bad()) throw ReplayError(name_, 0, "to read the replay", "a read error");
   end_ += got;
@@ -54,7 +52,7 @@ bool LineReader::Fill() {
 
 std::string_view LineReader::ReadSlowly(std::string_view expected) {
   for (;;) {
-    const char* data = buffer_.get();
+    const char* data = buffer_.data();
     const std::size_t from = begin_ + scanned_;
     const void* cr = std::memchr(data + from, '\r', end_ - from);
     const std::size_t stop = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - data) : end_;
@@ -80,7 +78,7 @@ std::string_view LineReader::ReadSlowly(std::string_view expected) {
         Fail(std::string(expected), "the end of the file", ReplayError::Kind::kEndOfFile);
       }
       // The last line of a file may lack its terminator.
-      const std::string_view text(buffer_.get() + begin_, end_ - begin_);
+      const std::string_view text(buffer_.data() + begin_, end_ - begin_);
       lineFeeds_ = text.find('\n') != std::string_view::npos;
       begin_ = end_;
       scanned_ = 0;

@@ -4,10 +4,10 @@
 #include <cstdint>
 #include <cstring>
 #include <istream>
-#include <memory>
 #include <string>
 #include <string_view>
 
+#include "replay/buffer.h"
 #include "replay/error.h"
 
 namespace vehisect {
@@ -26,13 +26,13 @@ class LineReader {
   /// input has ended or the line is longer than kMaxLine.
   std::string_view Read(std::string_view expected) {
     // Most lines lie wholly in the buffer with a byte to spare after their CR.
-    const char* first = buffer_.get() + begin_;
+    const char* first = buffer_.data() + begin_;
     const auto* cr = static_cast<const char*>(std::memchr(first, '\r', end_ - begin_));
-    const char* last = buffer_.get() + end_;
+    const char* last = buffer_.data() + end_;
     if (cr == nullptr || cr + 1 == last || static_cast<std::size_t>(cr - first) > kMaxLine) {
       return ReadSlowly(expected);
     }
-    begin_ = static_cast<std::size_t>(cr - buffer_.get()) + (cr[1] == '\n' ? 2 : 1);
+    begin_ = static_cast<std::size_t>(cr - buffer_.data()) + (cr[1] == '\n' ? 2 : 1);
     ++line_;
     return {first, static_cast<std::size_t>(cr - first)};
   }
@@ -40,7 +40,7 @@ class LineReader {
   /// Consumes the next line when it is `text` followed by CR LF, and tells whether it was.
   bool Skip(std::string_view textCrLf) {
     if (end_ - begin_ < textCrLf.size() ||
-        std::memcmp(buffer_.get() + begin_, textCrLf.data(), textCrLf.size()) != 0) {
+        std::memcmp(buffer_.data() + begin_, textCrLf.data(), textCrLf.size()) != 0) {
       return false;
     }
     begin_ += textCrLf.size();
@@ -53,7 +53,7 @@ class LineReader {
   std::string_view Ahead(std::size_t want) {
     while (end_ - begin_ < want && Fill()) {
     }
-    return {buffer_.get() + begin_, end_ - begin_};
+    return {buffer_.data() + begin_, end_ - begin_};
   }
 
   /// Consumes the first `bytes` of Ahead, which hold `lines` whole lines.
@@ -85,8 +85,7 @@ class LineReader {
   std::istream& in_;
   std::string name_;
   // Left uninitialised: only the bytes read are ever touched, so a small replay costs little.
-  std::unique_ptr<char[]> buffer_;
-  std::size_t size_;
+  Buffer buffer_;
   std::size_t begin_ = 0;    // first byte of the next line
   std::size_t scanned_ = 0;  // bytes from begin_ known to hold no CR, kept across a Fill
   std::size_t end_ = 0;      // end of the bytes read so far

@@ -79,7 +79,7 @@ OutputWriter::OutputWriter(std::ostream& out, std::string file, BackgroundWriter
     : out_(&out),
       file_(std::move(file)),
       background_(&background),
-      filling_(new char[kCapacity]) {}
+      filling_(kCapacity) {}
 
 OutputWriter::~OutputWriter() {
   background_->Finish();
@@ -87,11 +87,11 @@ OutputWriter::~OutputWriter() {
 
 void OutputWriter::Flush() {
   if (used_ == 0) return;
-  const std::string_view full(filling_.get(), used_);
+  const std::string_view full(filling_.data(), used_);
   background_->Start(spareBusy_, [this, full] { WriteBytes(*out_, full, file_); });
   // Start has waited for this output's write before, so the spare buffer is free. A small
   // output never needs one.
-  if (!spare_) spare_.reset(new char[kCapacity]);
+  if (spare_.data() == nullptr) spare_ = Buffer(kCapacity);
   std::swap(filling_, spare_);
   used_ = 0;
 }

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "replay/buffer.h"
+
 namespace vehisect {
 
 /// Appends `line` and the CR LF terminator that every written line carries.
@@ -79,7 +81,7 @@ class OutputWriter {
       background_->Wait();
       WriteBytes(*out_, bytes, file_);
     } else if (!bytes.empty()) {  // an empty piece may have no data pointer at all
-      std::memcpy(filling_.get() + used_, bytes.data(), bytes.size());
+      std::memcpy(filling_.data() + used_, bytes.data(), bytes.size());
       used_ += bytes.size();
     }
   }
@@ -93,8 +95,8 @@ class OutputWriter {
   std::ostream* out_;
   std::string file_;
   BackgroundWriter* background_;
-  std::unique_ptr<char[]> filling_;  // taking new bytes
-  std::unique_ptr<char[]> spare_;    // being written, or free; made at the first flush
+  Buffer filling_;  // taking new bytes
+  Buffer spare_;    // being written, or free; made at the first flush
   bool spareBusy_ = false;           // guarded by the background writer
   std::size_t used_ = 0;
 };
