@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "replay/buffer.h"
 #include "replay/error.h"
 #include "replay/items.h"
 #include "replay/numbers.h"
@@ -75,6 +76,19 @@ TEST_F(LineReaderTest, RefusesLinesLongerThanOneMebibyte) {
   EXPECT_EQ(ErrorOf("x\r\n" + longest + "a\r\n", 2), message);
   // Without a terminator in sight the reader stops early instead of reading on.
   EXPECT_EQ(ErrorOf("x\r\n" + std::string(5 * LineReader::kMaxLine, 'a'), 2), message);
+}
+
+// Kept memory is handed out again, but never to two holders at once.
+TEST(BufferTest, HandsKeptMemoryToOneHolderAtATime) {
+  constexpr std::size_t kSize = 12345;  // no other buffer of the program has this size
+  Buffer a(kSize), b(kSize);
+  char* const first = a.data();
+  EXPECT_NE(first, b.data());
+  a = Buffer(kSize);  // keeps the memory it held
+  EXPECT_NE(a.data(), b.data());
+  const Buffer c(kSize);
+  EXPECT_EQ(c.data(), first);
+  EXPECT_NE(c.data(), a.data());
 }
 
 TEST(ItemsTest, SplitsItemsAsTheGameWritesThem) {
