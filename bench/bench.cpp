@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include "replay/error.h"
 #include "replay/header.h"
@@ -189,7 +191,9 @@ int main(int argc, char** argv) {
     first.vehicles = {"1"};
     for (int run = 0; run < kRuns; ++run) {
       // The disk's writing of the run before must not fall on the split or the copy.
+#ifndef _WIN32
       sync();
+#endif
       split.push_back(Seconds(work, [&] { sizes = Split(large, work); }));
       copy.push_back(Seconds(work, [&] { Copy(large, work, sizes); }));
       ratio.push_back(split.back() / copy.back());
