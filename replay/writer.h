@@ -6,7 +6,6 @@
 #include <deque>
 #include <exception>
 #include <functional>
-#include <memory>
 #include <mutex>
 #include <ostream>
 #include <string>
