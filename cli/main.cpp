@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -126,7 +127,7 @@ struct UsageError {
 
 void PrintHelp() {
   std::cout << kUsage << "\n"
-            << "       vehisect-cli --list [--json] REPLAY...\n\n"
+            << "       vehisect-cli --list [--json] [-o DIR] REPLAY...\n\n"
             << "Splits each REPLAY (.rpl) of several vehicles into one replay per vehicle,\n"
             << "named VH_<level>_<driver>.rpl, and prints the path of each file written.\n\n"
             << "  --use-record-ptr       give each output the input's demoRecordPtr value\n"
@@ -254,11 +255,28 @@ const char* ExistingText(vehisect::Existing existing) {
   return "none";
 }
 
+// The Windows-1252 text `text` as UTF-8 with its control characters escaped ("\x1b"), so
+// that a driver's name can neither move the cursor nor change the terminal.
+std::string Printable(const std::string& text) {
+  std::string out;
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    // Below space, DEL, and the five bytes Windows-1252 leaves undefined, which stand for C1 controls.
+    if (b < 0x20 || b == 0x7F || b == 0x81 || b == 0x8D || b == 0x8F || b == 0x90 || b == 0x9D) {
+      char escaped[5];
+      std::snprintf(escaped, sizeof escaped, "\\x%02x", b);
+      out += escaped;
+    } else {
+      out += vehisect::Utf8FromCp1252(std::string_view(&c, 1));
+    }
+  }
+  return out;
+}
+
 void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
-  using vehisect::Utf8FromCp1252;
   std::cout << file << "\n"
-            << "  level " << Utf8FromCp1252(l.level) << ", weather " << Utf8FromCp1252(l.weather)
-            << ", detail level " << Utf8FromCp1252(l.detailLevel) << "\n"
+            << "  level " << Printable(l.level) << ", weather " << Printable(l.weather)
+            << ", detail level " << Printable(l.detailLevel) << "\n"
             << "  " << Plural(l.records, "record", "records") << " ("
             << Plural(l.sharedRecords, "shared", "shared") << "), "
             << Plural(static_cast<std::uint64_t>(l.objects), "object location", "object locations")
@@ -270,8 +288,8 @@ void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
   });
   if (existing) rows[0].push_back("existing file");
   for (const vehisect::VehicleListing& v : l.vehicles) {
-    rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.vehicle), Utf8FromCp1252(v.driver),
-                    Utf8FromCp1252(v.output), std::to_string(v.records)});
+    rows.push_back({std::to_string(v.position), Printable(v.vehicle), Printable(v.driver),
+                    Printable(v.output), std::to_string(v.records)});
     if (existing) rows.back().push_back(ExistingText(v.existing));
   }
   std::vector<std::size_t> widths(rows[0].size(), 0);
@@ -410,8 +428,17 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "vehisect-cli: " << e.problem << "; see 'vehisect-cli --help'\n";
     return 2;
   }
-  if (!options) return 0;
-  return options->list ? List(*options) : Split(*options);
+  const int status = !options ? 0 : options->list ? List(*options) : Split(*options);
+  // The paths printed are the run's result: a full disk or a closed output must not pass for
+  // success.
+  errno = 0;
+  std::cout.flush();
+  if (!std::cout || std::fflush(stdout) != 0) {
+    std::cerr << "vehisect-cli: standard output: expected to write the results, found "
+              << vehisect::SystemErrorText(errno != 0 ? errno : EIO) << "\n";
+    return status == 0 ? 1 : status;
+  }
+  return status;
 }
 
 }  // namespace

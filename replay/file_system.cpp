@@ -2,20 +2,22 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <vector>
 #include <mutex>
 #include <random>
-#include <set>
+#include <regex>
 #include <thread>
+#include <vector>
 
 #ifdef _WIN32
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #else
 #include <fcntl.h>
-#include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -47,11 +49,10 @@ std::error_code SyncPath(const std::filesystem::path& path, int flags, Sync sync
 #endif
 
 bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
-  const auto folder = [](const std::filesystem::path& p) { return p.empty() ? std::filesystem::path(".") : p; };
   std::error_code ec;
-  if (std::filesystem::equivalent(folder(a), folder(b), ec)) return true;
+  if (std::filesystem::equivalent(FolderOf(a), FolderOf(b), ec)) return true;
   const auto key = [&](const std::filesystem::path& p) {
-    return FoldUtf8(PathToUtf8(std::filesystem::absolute(folder(p), ec).lexically_normal()));
+    return FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(p), ec).lexically_normal()));
   };
   return key(a) == key(b);
 }
@@ -79,9 +80,6 @@ std::error_code WhileHeldOpen(Attempt attempt) {
   }
 }
 #endif
-
-std::mutex g_runsMutex;
-std::set<std::string> g_runs;  // the runs of this process not yet retired
 
 }  // namespace
 
@@ -150,7 +148,7 @@ std::error_code FileSystem::FlushFolder(const std::filesystem::path& folder) {
   (void)folder;
   return {};
 #else
-  return SyncPath(folder.empty() ? "." : folder, O_RDONLY | O_DIRECTORY, fsync);
+  return SyncPath(FolderOf(folder), O_RDONLY | O_DIRECTORY, fsync);
 #endif
 }
 
@@ -158,6 +156,137 @@ std::error_code FileSystem::Remove(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::remove(file, ec) && !ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
   return ec;
+}
+
+std::error_code FileSystem::List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) {
+  std::error_code ec;
+  std::filesystem::directory_iterator entry(FolderOf(folder), ec);
+  for (const std::filesystem::directory_iterator end; !ec && entry != end; entry.increment(ec)) {
+    std::error_code ignored;
+    entries.push_back({entry->path().filename(), entry->symlink_status(ignored).type() == std::filesystem::file_type::regular});
+  }
+  return ec;
+}
+
+namespace {
+
+#ifdef _WIN32
+// Owns a handle; a held mutex is let go of first.
+class WinHold : public Hold {
+ public:
+  WinHold(HANDLE handle, bool mutex) : handle_(handle), mutex_(mutex) {}
+  ~WinHold() override {
+    if (mutex_) ReleaseMutex(handle_);
+    CloseHandle(handle_);
+  }
+  WinHold(const WinHold&) = delete;
+  WinHold& operator=(const WinHold&) = delete;
+
+ private:
+  HANDLE handle_;
+  bool mutex_;
+};
+
+// A claim is a lock on one byte far past any data, so that reading and writing the file are
+// not hindered by it.
+constexpr DWORD kClaimOffsetHigh = 0x7FFFFFFF;
+
+bool LockClaim(HANDLE file) {
+  OVERLAPPED at{};
+  at.OffsetHigh = kClaimOffsetHigh;
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+HANDLE OpenShared(const std::filesystem::path& file) {
+  return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+#else
+// Owns a descriptor, and with it any lock taken through it.
+class FdHold : public Hold {
+ public:
+  explicit FdHold(int fd) : fd_(fd) {}
+  ~FdHold() override { close(fd_); }
+  FdHold(const FdHold&) = delete;
+  FdHold& operator=(const FdHold&) = delete;
+
+ private:
+  int fd_;
+};
+#endif
+
+}  // namespace
+
+std::unique_ptr<Hold> FileSystem::TryLockFolder(const std::filesystem::path& folder, std::error_code& ec) {
+  ec.clear();
+#ifdef _WIN32
+  // A named mutex, as a lock file would be left in the player's folder after a crash. Named
+  // after the folder as Windows compares paths, ignoring case.
+  const std::string key = FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(folder), ec).lexically_normal()));
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+  wchar_t name[64];
+  swprintf(name, 64, L"Local\\Vehisect-folder-%016llx", static_cast<unsigned long long>(hash));
+  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  if (mutex == nullptr) {
+    ec = LastError();
+    return nullptr;
+  }
+  const DWORD got = WaitForSingleObject(mutex, 0);
+  if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) return std::make_unique<WinHold>(mutex, true);  // abandoned: its run died
+  CloseHandle(mutex);
+  return nullptr;
+#else
+  const int fd = open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    ec = LastError();
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<FdHold>(fd);
+  // A folder that cannot be locked is not a folder that needs no lock.
+  if (errno != EWOULDBLOCK && errno != EINTR) ec = LastError();
+  close(fd);
+  return nullptr;
+#endif
+}
+
+std::unique_ptr<Hold> FileSystem::Claim(const std::filesystem::path& file, std::error_code& ec) {
+  // Whoever holds the lock is alive: the system lets go of it when a process ends, whatever
+  // its process number or namespace.
+  ec.clear();
+#ifdef _WIN32
+  const HANDLE handle = OpenShared(file);
+  if (handle == INVALID_HANDLE_VALUE) {
+    ec = LastError();
+    return nullptr;
+  }
+  if (!LockClaim(handle)) {
+    if (GetLastError() != ERROR_LOCK_VIOLATION) ec = LastError();
+    CloseHandle(handle);
+    return nullptr;
+  }
+  return std::make_unique<WinHold>(handle, false);
+#else
+  const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    ec = LastError();
+    return nullptr;
+  }
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno != EWOULDBLOCK) ec = LastError();
+    close(fd);
+    return nullptr;
+  }
+  // Another run may have removed the file between its opening and its lock.
+  struct stat held {}, named {};
+  if (fstat(fd, &held) != 0 || stat(file.c_str(), &named) != 0 || held.st_ino != named.st_ino ||
+      held.st_dev != named.st_dev) {
+    ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    close(fd);
+    return nullptr;
+  }
+  return std::make_unique<FdHold>(fd);
+#endif
 }
 
 FileSystem& SystemFiles() {
@@ -183,38 +312,33 @@ bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
 }
 
 RunId NewRun() {
+  static std::mutex mutex;
   static std::mt19937_64 random{std::random_device{}()};
-  const std::lock_guard lock(g_runsMutex);
-  RunId id;
-  id.process = ThisProcess();
-  do {
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
-    id.run = hex;
-  } while (!g_runs.insert(id.run).second);
-  return id;
+  const std::lock_guard lock(mutex);
+  char hex[17];
+  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
+  return {ThisProcess(), hex};
 }
 
-void Retire(const RunId& id) {
-  const std::lock_guard lock(g_runsMutex);
-  g_runs.erase(id.run);
+namespace {
+constexpr char kRunMark[] = ".vehisect-";
+}  // namespace
+
+std::string RunFileTail(const RunFileName& file) {
+  return kRunMark + std::to_string(file.run.process) + "-" + file.run.run + "-" + std::to_string(file.output) + "." +
+         file.kind;
 }
 
-bool RunAlive(const RunId& id) {
-  if (id.process == ThisProcess()) {
-    const std::lock_guard lock(g_runsMutex);
-    return g_runs.count(id.run) != 0;
-  }
-#ifdef _WIN32
-  const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(id.process));
-  if (process == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
-  DWORD code = 0;
-  const bool alive = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
-  CloseHandle(process);
-  return alive;
-#else
-  return kill(static_cast<pid_t>(id.process), 0) == 0 || errno == EPERM;
-#endif
+std::optional<RunFileName> ParseRunFile(const std::string& name) {
+  static const std::regex tail(R"(\.vehisect-([0-9]{1,10})-([0-9a-f]{16})-([0-9]{1,9})\.(new|old)$)");
+  std::smatch match;
+  if (!std::regex_search(name, match, tail)) return std::nullopt;
+  RunFileName file;
+  file.run.process = std::stoul(match[1]);
+  file.run.run = match[2];
+  file.output = std::stoul(match[3]);
+  file.kind = match[4];
+  return file;
 }
 
 }  // namespace vehisect

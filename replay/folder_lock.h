@@ -3,8 +3,10 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <memory>
 
 #include "replay/cancel.h"
+#include "replay/file_system.h"
 
 namespace vehisect {
 
@@ -12,25 +14,18 @@ namespace vehisect {
 /// lets go of it when the process ends in any way, and it leaves no file behind.
 class FolderLock {
  public:
-  /// Takes the lock on `folder`, waiting up to `wait` for another run to let go of it and
-  /// calling `waiting` once when it must wait; raises ReplayError when the time runs out or
-  /// `cancel` asks the run to stop meanwhile.
-  FolderLock(const std::filesystem::path& folder, std::chrono::milliseconds wait,
+  /// Takes the lock on `folder` through `files`, waiting up to `wait` for another run to let
+  /// go of it and calling `waiting` once when it must wait; raises ReplayError when the folder
+  /// cannot be locked, the time runs out, or `cancel` asks the run to stop meanwhile.
+  FolderLock(FileSystem& files, const std::filesystem::path& folder, std::chrono::milliseconds wait,
              const CancelToken* cancel, const std::function<void()>& waiting);
   /// Lets go of the lock.
-  ~FolderLock();
+  ~FolderLock() = default;
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
  private:
-  bool TryLock();
-  void Release() noexcept;
-#ifdef _WIN32
-  void* mutex_ = nullptr;
-#else
-  int fd_ = -1;
-#endif
-  bool held_ = false;
+  std::unique_ptr<Hold> held_;
 };
 
 }  // namespace vehisect

@@ -68,8 +68,11 @@ ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::fil
   }
   bool any = false;
   for (VehicleListing& v : listing.vehicles) {
+    const std::filesystem::path output = OutputPath(outputFolder, v.output);
+    // What a split would refuse, the listing refuses too, and opens nothing that could block.
+    if (listing.vehicles.size() > 1) CheckOutputName(output, replayPath);
     std::error_code ec;
-    if (std::filesystem::exists(OutputPath(outputFolder, v.output), ec)) v.existing = Existing::kOtherRace;
+    if (std::filesystem::exists(output, ec)) v.existing = Existing::kOtherRace;
     any = any || v.existing != Existing::kNone;
   }
   // Only a file that exists is compared, by splitting the replay once more into comparers.

@@ -13,12 +13,12 @@ namespace vehisect {
 /// codes 0 to 31) replaced by '_'.
 std::string SafeFileName(std::string_view text);
 
-/// `name` (Windows-1252 bytes) with every letter in its simple case folding, so that names a
-/// case-blind file system takes for one compare equal.
+/// `name` (Windows-1252 bytes) with every letter in its case folding, ß as "ss", so that names
+/// a case-blind file system takes for one compare equal.
 std::string FoldCase(std::string_view name);
 
-/// `utf8` with every letter that FoldCase folds folded, ASCII included, so that file names
-/// a case-blind file system takes for one compare equal.
+/// `utf8` in its full Unicode case folding for the Latin, Greek and Cyrillic letters (ß as
+/// "ss", K as "k"), so that file names a case-blind file system takes for one compare equal.
 std::string FoldUtf8(std::string_view utf8);
 
 /// The output file names of the vehicles of `header`, in Windows-1252 like the replay:
@@ -46,6 +46,9 @@ std::filesystem::path OutputPath(const std::filesystem::path& folder, std::strin
 
 /// The path whose text is `utf8`.
 std::filesystem::path PathFromUtf8(std::string_view utf8);
+
+/// `folder` itself, or "." for the empty path that names the current folder.
+std::filesystem::path FolderOf(const std::filesystem::path& folder);
 
 /// The text of `path` in UTF-8, for messages.
 std::string PathToUtf8(const std::filesystem::path& path);

@@ -1,10 +1,7 @@
 #include "replay/outputs.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
-#include <charconv>
-#include <optional>
 #include <set>
 #include <string_view>
 
@@ -16,45 +13,36 @@
 namespace vehisect {
 namespace {
 
-constexpr char kMark[] = ".vehisect-";
-
-// A file of the run `run` in `folder` for its `k`th output, `name`: "new" while it is written,
-// "old" for the older file it replaces until the commit is done, "kept" for an older file that
-// could not be put back. The name shows the output and the run, for the player and for the
-// next run's cleanup; the number keeps apart outputs whose names were shortened alike.
+// A file of the run `run` in `folder` for its `k`th output, `name`. The name shows the output
+// and the run, for the player and for the next run's cleanup; the number keeps apart outputs
+// whose names were shortened alike.
 std::filesystem::path RunFile(const std::filesystem::path& folder, const std::string& name, const RunId& run,
                               std::size_t k, const char* kind) {
-  return OutputPath(folder, FittedName(name, kMark + std::to_string(run.process) + "-" + run.run + "-" +
-                                                 std::to_string(k) + "." + kind));
-}
-
-// The run that left the file called `file` (UTF-8), when it is one of a run's "new" or "old"
-// files.
-std::optional<RunId> LeftBy(const std::string& file) {
-  const std::size_t mark = file.rfind(kMark);
-  if (mark == std::string::npos) return std::nullopt;
-  const std::string rest = file.substr(mark + sizeof kMark - 1);
-  const std::size_t dash = rest.find('-');
-  const std::size_t dot = rest.rfind('.');
-  if (dash == 0 || dash > 10 || dot == std::string::npos || dot < dash + 19 || rest[dash + 17] != '-') {
-    return std::nullopt;
-  }
-  const std::string kind = rest.substr(dot + 1);
-  const std::string run = rest.substr(dash + 1, 16);
-  unsigned long process = 0;
-  const auto [end, ec] = std::from_chars(rest.data(), rest.data() + dash, process);
-  if ((kind != "new" && kind != "old") || ec != std::errc() || end != rest.data() + dash ||
-      !std::all_of(run.begin(), run.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); })) {
-    return std::nullopt;
-  }
-  return RunId{process, run};
+  return OutputPath(folder, FittedName(name, RunFileTail({run, k, kind})));
 }
 
 std::string Failure(const std::error_code& ec) {
   return HeldOpen(ec) ? "it open in another program; close it and try again" : ec.message();
 }
 
+// Whether the file `existing` holds the race of the new output `fresh`.
+bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) {
+  std::ifstream old(existing, std::ios::binary), now(fresh, std::ios::binary);
+  return old && now && SameRace(old, now);
+}
+
 }  // namespace
+
+void CheckOutputName(const std::filesystem::path& output, const std::filesystem::path& input) {
+  if (SameFile(output, input)) {
+    throw ReplayError(PathToUtf8(output), 0, "an output name other than the replay being split", "the replay itself");
+  }
+  std::error_code ec;
+  const auto status = std::filesystem::status(output, ec);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
+    throw ReplayError(PathToUtf8(output), 0, "a file name free for the output", "something other than a file there");
+  }
+}
 
 bool CanWriteIn(const std::filesystem::path& folder) {
   const RunId run = NewRun();
@@ -62,7 +50,6 @@ bool CanWriteIn(const std::filesystem::path& folder) {
   const bool created = std::ofstream(probe, std::ios::binary).is_open();
   std::error_code ec;
   std::filesystem::remove(probe, ec);
-  Retire(run);
   return created;
 }
 
@@ -72,8 +59,16 @@ struct FileOutputStore::Output {
   std::filesystem::path final;
   std::filesystem::path temporary;
   std::ofstream stream;
+  std::unique_ptr<Hold> claim;   // tells other runs' cleanup that `temporary` is in use
   std::filesystem::path backup;  // the older file of the output's name, while the commit runs
   bool in = false;               // the output has been renamed to `final`
+};
+
+// The outputs whose names hold a file of another race, and the question to put about them.
+struct FileOutputStore::OtherRaces {
+  std::vector<Output*> outputs;
+  OtherRaceQuestion question;
+  const Output* own = nullptr;  // the first of them that this run wrote
 };
 
 FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input, CommitOptions options)
@@ -83,26 +78,10 @@ FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::
       files_(options_.files != nullptr ? *options_.files : SystemFiles()),
       run_(NewRun()) {}
 
-FileOutputStore::~FileOutputStore() {
-  Discard();
-  Retire(run_);
-}
+FileOutputStore::~FileOutputStore() { Discard(); }
 
 std::string FileOutputStore::Describe(const std::string& name) const {
   return PathToUtf8(OutputPath(folder_, name));
-}
-
-void FileOutputStore::Refuse(const Output& output) const {
-  std::error_code ec;
-  const auto status = std::filesystem::status(output.final, ec);
-  if (SameFile(output.final, input_)) {
-    throw ReplayError(PathToUtf8(output.final), 0, "an output name other than the replay being split",
-                      "the replay itself");
-  }
-  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
-    throw ReplayError(PathToUtf8(output.final), 0, "a file name free for the output",
-                      "something other than a file there");
-  }
 }
 
 std::ostream& FileOutputStore::Open(const std::string& name) {
@@ -110,12 +89,23 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   output->k = outputs_.size() + 1;
   output->name = name;
   output->final = OutputPath(folder_, name);
-  Refuse(*output);
+  CheckOutputName(output->final, input_);
   output->temporary = RunFile(folder_, name, run_, output->k, "new");
-  errno = 0;
-  output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
-  if (!output->stream) {
-    throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
+  // Claimed at once, so that no other run's cleanup takes it for a leftover; a cleanup that
+  // removed it first makes it be created again.
+  for (int attempt = 1; !output->claim; ++attempt) {
+    errno = 0;
+    output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
+    if (!output->stream) throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
+    std::error_code ec;
+    output->claim = files_.Claim(output->temporary, ec);
+    if (!output->claim && attempt == 3) {
+      output->stream.close();
+      files_.Remove(output->temporary);
+      throw ReplayError(Describe(name), 0, "to create the output",
+                        ec ? ec.message() : "another run taking it away; try again");
+    }
+    if (!output->claim) output->stream.close();
   }
   outputs_.push_back(std::move(output));
   return outputs_.back()->stream;
@@ -129,14 +119,37 @@ std::vector<std::string> FileOutputStore::Commit() {
       throw ReplayError(PathToUtf8(output->final), 0, "to write the output", SystemErrorText(errno));
     }
   }
-  const std::string folder = PathToUtf8(folder_.empty() ? "." : folder_);
-  const FolderLock lock(folder_, kFolderWait, options_.cancel, [&] {
-    if (options_.notice) options_.notice("waiting for another run writing to " + folder);
-  });
-  // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
-  CleanLeftovers();
-  for (const auto& output : outputs_) Refuse(*output);
-  SettleOtherRaces();
+  const std::string folder = PathToUtf8(FolderOf(folder_));
+  // The question is asked before the folder's lock is taken, so that no other run waits on
+  // the player's answer, and asked again when the files under the lock are not those asked of.
+  std::set<std::string> asked;
+  OtherRace answer = OtherRace::kStop;
+  for (;;) {
+    const OtherRaces seen = FindOtherRaces();
+    if (!Covered(seen, asked)) {
+      answer = options_.otherRace ? options_.otherRace(seen.question) : OtherRace::kStop;
+      asked.insert(seen.question.files.begin(), seen.question.files.end());
+    }
+    const FolderLock lock(files_, folder_, kFolderWait, options_.cancel, [&] {
+      if (options_.notice) options_.notice("waiting for another run writing to " + folder);
+    });
+    // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
+    CleanLeftovers();
+    for (const auto& output : outputs_) CheckOutputName(output->final, input_);
+    const OtherRaces others = FindOtherRaces();
+    if (!Covered(others, asked)) continue;
+    Settle(others, answer);
+    return Place();
+  }
+}
+
+bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::string>& asked) {
+  return std::all_of(others.question.files.begin(), others.question.files.end(),
+                     [&](const std::string& file) { return asked.count(file) != 0; });
+}
+
+std::vector<std::string> FileOutputStore::Place() {
+  const std::string folder = PathToUtf8(FolderOf(folder_));
   bool replacing = false;
   for (const auto& output : outputs_) {
     std::error_code ec;
@@ -176,49 +189,64 @@ std::vector<std::string> FileOutputStore::Commit() {
   return names;
 }
 
-void FileOutputStore::SettleOtherRaces() {
-  std::vector<Output*> others;
-  OtherRaceQuestion question;
-  const Output* own = nullptr;  // the first of them that this run wrote
+FileOutputStore::OtherRaces FileOutputStore::FindOtherRaces() const {
+  OtherRaces others;
   for (const auto& output : outputs_) {
     std::error_code ec;
     if (!std::filesystem::exists(output->final, ec)) continue;
     // What this run wrote itself is never replaced, whatever race it holds.
     const bool ours = options_.batch != nullptr && options_.batch->Wrote(output->final);
-    std::ifstream existing(output->final, std::ios::binary), fresh(output->temporary, std::ios::binary);
-    if (!ours && existing && fresh && SameRace(existing, fresh)) continue;
-    others.push_back(output.get());
-    question.files.push_back(PathToUtf8(output->final));
-    if (ours && own == nullptr) own = output.get();
+    if (!ours && HoldsSameRace(output->final, output->temporary)) continue;
+    others.outputs.push_back(output.get());
+    others.question.files.push_back(PathToUtf8(output->final));
+    if (ours && others.own == nullptr) others.own = output.get();
   }
-  if (others.empty()) return;
-  question.canReplace = own == nullptr;
-  const OtherRace choice = options_.otherRace ? options_.otherRace(question) : OtherRace::kStop;
+  others.question.canReplace = others.own == nullptr;
+  return others;
+}
+
+void FileOutputStore::Settle(const OtherRaces& others, OtherRace choice) {
+  if (others.outputs.empty()) return;
   if (choice == OtherRace::kKeepBoth) {
-    for (Output* output : others) Renumber(*output);
+    for (Output* output : others.outputs) Renumber(*output);
     return;
   }
-  if (own != nullptr) options_.batch->CheckWritten(input_, own->final);
+  if (others.own != nullptr) options_.batch->CheckWritten(input_, others.own->final);
   if (choice == OtherRace::kReplace) return;
-  throw ReplayError(question.files.front(), 0, "an output of this race or no file",
+  throw ReplayError(others.question.files.front(), 0, "an output of this race or no file",
                     "another race's output; use --replace to replace it or --keep-both to keep both",
                     ReplayError::Kind::kOtherRace);
 }
 
-void FileOutputStore::Renumber(Output& output) {
-  // Free as a case-blind file system sees names, and not taken by another output of the run.
-  std::set<std::string> taken;
-  std::error_code ec;
-  for (std::filesystem::directory_iterator entry(folder_.empty() ? "." : folder_, ec), end; !ec && entry != end;
-       entry.increment(ec)) {
-    taken.insert(FoldUtf8(PathToUtf8(entry->path().filename())));
+std::vector<FolderEntry> FileOutputStore::ListFolder() {
+  std::vector<FolderEntry> entries;
+  if (const std::error_code ec = files_.List(folder_, entries)) {
+    throw ReplayError(PathToUtf8(FolderOf(folder_)), 0, "a folder it can list to put the outputs into", ec.message());
   }
-  for (const auto& other : outputs_) taken.insert(FoldUtf8(PathToUtf8(other->final.filename())));
+  return entries;
+}
+
+void FileOutputStore::Renumber(Output& output) {
+  // Free as a case-blind file system sees names, and not taken by another output of the run;
+  // the file system itself has the last word on whether a name is taken.
+  std::set<std::string> taken;
+  for (const FolderEntry& entry : ListFolder()) taken.insert(FoldUtf8(PathToUtf8(entry.name)));
+  std::set<std::string> outputs;
+  for (const auto& other : outputs_) {
+    if (other.get() != &output) outputs.insert(FoldUtf8(PathToUtf8(other->final.filename())));
+  }
   const std::string stem = output.name.substr(0, output.name.size() - std::string_view(".rpl").size());
   for (int n = 2;; ++n) {
     std::string name = FittedName(stem, " (" + std::to_string(n) + ").rpl");
     const std::filesystem::path final = OutputPath(folder_, name);
-    if (taken.count(FoldUtf8(PathToUtf8(final.filename()))) != 0) continue;
+    const std::string key = FoldUtf8(PathToUtf8(final.filename()));
+    if (outputs.count(key) != 0) continue;
+    std::error_code ec;
+    if (taken.count(key) != 0 || std::filesystem::exists(final, ec)) {
+      // Kept both before: a file of this race under a numbered name is this output already.
+      const bool ours = options_.batch != nullptr && options_.batch->Wrote(final);
+      if (ours || !std::filesystem::is_regular_file(final, ec) || !HoldsSameRace(final, output.temporary)) continue;
+    }
     output.name = std::move(name);
     output.final = final;
     return;
@@ -226,19 +254,28 @@ void FileOutputStore::Renumber(Output& output) {
 }
 
 void FileOutputStore::CleanLeftovers() {
-  std::error_code ec;
-  for (std::filesystem::directory_iterator entry(folder_.empty() ? "." : folder_, ec), end; !ec && entry != end;
-       entry.increment(ec)) {
-    const std::optional<RunId> run = LeftBy(PathToUtf8(entry->path().filename()));
-    if (!run || RunAlive(*run)) continue;
-    if (!files_.Remove(entry->path()) && options_.notice) {
-      options_.notice("removed " + PathToUtf8(folder_ / entry->path().filename()) + ", left by a run that was stopped");
+  for (const FolderEntry& entry : ListFolder()) {
+    // Only what a run writes, as it writes it, and only when no live run holds it.
+    if (!entry.regular || !ParseRunFile(PathToUtf8(entry.name))) continue;
+    const std::filesystem::path file = folder_ / entry.name;
+    std::error_code ec;
+    const std::unique_ptr<Hold> claim = files_.Claim(file, ec);  // held while it is removed
+    if (!claim) continue;
+    if (!files_.Remove(file) && options_.notice) {
+      options_.notice("removed " + PathToUtf8(file) + ", left by a run that was stopped");
     }
   }
 }
 
 void FileOutputStore::Place(Output& output) {
   const std::string shown = PathToUtf8(output.final);
+  // A file system that folds names by rules of its own may take two names of the run for one.
+  for (const auto& other : outputs_) {
+    if (other->in && SameFile(other->final, output.final)) {
+      throw ReplayError(shown, 0, "a name of its own for each output",
+                        PathToUtf8(other->final.filename()) + ", which the file system takes for the same name");
+    }
+  }
   std::error_code ec;
   const bool replacing = std::filesystem::exists(output.final, ec);
   if (replacing) {
@@ -269,13 +306,19 @@ std::string FileOutputStore::PutBack() noexcept {
       if (files_.Rename(output.backup, output.final)) {
         // Out of the cleanup's way: the next run must not take these bytes for a leftover.
         const std::filesystem::path kept = RunFile(folder_, output.name, run_, output.k, "kept");
-        const bool moved = !files_.Rename(output.backup, kept);
+        bool moved = !files_.Rename(output.backup, kept);
+        if (!moved && !files_.Keep(output.backup, kept)) {
+          moved = true;
+          files_.Remove(output.backup);
+        }
         add(PathToUtf8(output.final) + " (new; its older file is " +
             PathToUtf8((moved ? kept : output.backup).filename()) + ")");
       }
     } else if (!output.backup.empty()) {
       files_.Remove(output.backup);
     }
+    // The new bytes are no longer under the temporary name, whether they went or stayed.
+    if (output.in) output.temporary.clear();
     output.backup.clear();
     output.in = false;
   }
@@ -285,8 +328,9 @@ std::string FileOutputStore::PutBack() noexcept {
 void FileOutputStore::Discard() noexcept {
   for (const auto& output : outputs_) {
     output->stream.close();
-    if (output->in) continue;  // put back, or in place for good
-    if (const std::error_code ec = files_.Remove(output->temporary); ec && ec != std::errc::no_such_file_or_directory) {
+    if (output->in || output->temporary.empty()) continue;  // in place for good, or put back
+    // Missing, it was moved or removed by someone else: the player must hear of it all the same.
+    if (const std::error_code ec = files_.Remove(output->temporary)) {
       warnings_.push_back(PathToUtf8(output->temporary) + ": expected to remove this unfinished output, found " +
                           ec.message());
     }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,10 @@ class OutputStore {
   std::vector<std::string> warnings_;
 };
 
+/// Raises ReplayError when no output may be written at `output`: it is the replay `input`
+/// itself, or something other than a file stands there.
+void CheckOutputName(const std::filesystem::path& output, const std::filesystem::path& input);
+
 /// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
 bool CanWriteIn(const std::filesystem::path& folder);
 
@@ -58,7 +63,7 @@ struct OtherRaceQuestion {
   bool canReplace = true;          ///< false when one of them is an output of this very run
 };
 
-/// Answers the question; asked under the folder's lock, before anything is replaced.
+/// Answers the question; asked before the folder's lock is taken and anything is replaced.
 using OtherRaceChoice = std::function<OtherRace(const OtherRaceQuestion&)>;
 
 /// How a FileOutputStore commits, beyond where.
@@ -86,10 +91,14 @@ class FileOutputStore : public OutputStore {
 
  private:
   struct Output;
-  void Refuse(const Output& output) const;
+  struct OtherRaces;
+  OtherRaces FindOtherRaces() const;
+  static bool Covered(const OtherRaces& others, const std::set<std::string>& asked);
+  void Settle(const OtherRaces& others, OtherRace choice);
+  std::vector<FolderEntry> ListFolder();
   void CleanLeftovers();
-  void SettleOtherRaces();
   void Renumber(Output& output);
+  std::vector<std::string> Place();
   void Place(Output& output);
   std::string PutBack() noexcept;
   std::filesystem::path folder_;

@@ -29,21 +29,29 @@ bool RaceComparer::Matches(const char* s, std::size_t n) {
 
 std::streamsize RaceComparer::xsputn(const char* s, std::streamsize count) {
   std::size_t n = static_cast<std::size_t>(count);
+  // Lines end where a replay's lines end, at a CR; an LF alone is part of its line.
   while (n > 0 && !differs_) {
     if (line_ > kPointerLine) {
       differs_ = !Matches(s, n);
       break;
     }
-    const auto* end = static_cast<const char*>(std::memchr(s, '\n', n));
-    const std::size_t part = end != nullptr ? static_cast<std::size_t>(end - s) + 1 : n;
-    if (line_ < kPointerLine) differs_ = !Matches(s, part);
-    if (end != nullptr && line_++ == kPointerLine) {
-      // The existing file's own pointer line, which may differ, up to its LF.
+    const auto* end = static_cast<const char*>(std::memchr(s, '\r', n));
+    std::size_t part = end != nullptr ? static_cast<std::size_t>(end - s) : n;
+    if (line_ < kPointerLine) {
+      if (end != nullptr) {
+        ++part;
+        ++line_;
+      }
+      differs_ = !Matches(s, part);
+    } else if (end != nullptr) {
+      // The existing file's own pointer line, which may differ, up to its CR; the line ends
+      // are compared with what follows.
       std::size_t skipped = 0;
-      for (int c; (c = existing_.get()) != '\n';) {
-        if (c == std::char_traits<char>::eof() || ++skipped > LineReader::kMaxLine + 1) differs_ = true;
+      for (int c; (c = existing_.peek()) != '\r'; existing_.get()) {
+        if (c == std::char_traits<char>::eof() || ++skipped > LineReader::kMaxLine) differs_ = true;
         if (differs_) break;
       }
+      ++line_;
     }
     s += part;
     n -= part;

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "cli_runner.h"
+#include "replay/file_system.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 
@@ -160,9 +161,11 @@ TEST_F(CliTest, NeverReplacesAReplayOfTheRun) {
 TEST_F(CliTest, RemovesWhatAKilledRunLeftAndSaysSo) {
   folder.Write("race.rpl", replay.Build());
   const std::string dead = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
-  const std::string live = "VH_CANYON_Ann.rpl.vehisect-1-0123456789abcdef-1.old";  // init never ends
+  const std::string live = "VH_CANYON_Ann.rpl.vehisect-1-0123456789abcdef-1.new";  // this test's, in another process
   folder.Write(dead, "partial");
-  folder.Write(live, "old");
+  folder.Write(live, "new");
+  std::error_code ec;
+  const auto claim = SystemFiles().Claim(folder.path() / live, ec);
   const Outcome outcome = Run({"-q", "race.rpl"});
   EXPECT_EQ(outcome.status, 0);
   EXPECT_EQ(outcome.err, "vehisect-cli: removed " + dead + ", left by a run that was stopped\n");

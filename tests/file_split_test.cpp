@@ -273,13 +273,21 @@ TEST_F(CommitTest, AStepThatFailsChangesNothing) {
 }
 
 // A run killed at any step leaves every name whole, old or new; the next run into the folder
-// removes what the killed run left, but never the files of a run still going.
+// removes what the killed run left, but never the files of a run still going, whatever its
+// process, nor anything that only looks like a leftover.
 TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
   const RunId going = NewRun();
-  const std::string live = "VH_CANYON_Ann.rpl.vehisect-" + std::to_string(going.process) + "-" + going.run + "-1.new";
+  const std::string live = "VH_CANYON_Ann.rpl" + RunFileTail({going, 1, "new"});
+  const std::string alike = "VH_CANYON_Ann.rpl.vehisect-1-" + going.run + "-x.old";
+  const std::string folder = "VH_CANYON_Ann.rpl" + RunFileTail({going, 2, "old"});
+  const std::string kept = "VH_CANYON_Ann.rpl" + RunFileTail({going, 3, "kept"});
   for (int k = 1; k <= 11; ++k) {
     Reset();
-    out.Write(live, "live");
+    for (const std::string& name : {live, alike, kept}) out.Write(name, "live");
+    std::filesystem::create_directory(out.path() / folder);
+    std::error_code ec;
+    const auto claim = SystemFiles().Claim(out.path() / live, ec);
+    ASSERT_TRUE(claim) << ec.message();
     {
       LoggedFiles files;
       files.failAt = k;
@@ -292,16 +300,15 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
     }
     EXPECT_EQ(Commit(SystemFiles()), "no error");
     Names expected = after;
-    expected.insert(live);
+    expected.insert({live, alike, folder, kept});
     EXPECT_EQ(out.Names(), expected) << k;
   }
-  Retire(going);
 }
 
 TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
   const TempFolder out;
   std::optional<FolderLock> first;
-  first.emplace(out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  first.emplace(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
   int waited = 0;
   CancelToken stop;
   std::vector<std::string> errors;
@@ -309,7 +316,7 @@ TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
   for (const CancelToken* cancel : {static_cast<CancelToken*>(nullptr), &stop}) {
     std::thread([&] {
       try {
-        FolderLock second(out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
+        FolderLock second(SystemFiles(), out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
       } catch (const ReplayError& e) {
         errors.push_back(e.what());
       }
@@ -323,7 +330,7 @@ TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
                         PathToUtf8(out.path()) + ": expected to split the replay, found the run stopped; no output "
                                                  "was written or changed"}));
   first.reset();
-  std::thread([&] { FolderLock again(out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
+  std::thread([&] { FolderLock again(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
   EXPECT_EQ(out.Names(), Names{});
 }
 
