@@ -241,6 +241,17 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
 }
 
 
+// The first error in writing to standard output.
+int g_outputError = 0;
+
+// Sends what was printed on its way, keeping the first error for the exit status.
+void FlushOutput() {
+  errno = 0;
+  if (!std::cout.flush() || std::fflush(stdout) != 0) {
+    if (g_outputError == 0) g_outputError = errno != 0 ? errno : EIO;
+  }
+}
+
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
@@ -353,11 +364,11 @@ int List(const Options& options) {
       if (options.json) {
         std::cout << Dump({{"file", replay}, {"error", e.what()}}) << "\n";
       } else {
-        std::cout.flush();
+        FlushOutput();
         std::cerr << "vehisect-cli: " << e.what() << "\n";
       }
     }
-    std::cout.flush();
+    FlushOutput();
   }
   return status;
 }
@@ -402,7 +413,7 @@ int Split(Options& options) {
       for (const std::string& name : result.outputs) {
         std::cout << PathToUtf8(vehisect::OutputPath(folder, name)) << "\n";
       }
-      std::cout.flush();
+      FlushOutput();
       for (const std::string& warning : result.warnings) {
         std::cerr << "vehisect-cli: warning: " << warning << "\n";
       }
@@ -431,11 +442,10 @@ int Run(const std::vector<std::string>& args) {
   const int status = !options ? 0 : options->list ? List(*options) : Split(*options);
   // The paths printed are the run's result: a full disk or a closed output must not pass for
   // success.
-  errno = 0;
-  std::cout.flush();
-  if (!std::cout || std::fflush(stdout) != 0) {
+  FlushOutput();
+  if (g_outputError != 0) {
     std::cerr << "vehisect-cli: standard output: expected to write the results, found "
-              << vehisect::SystemErrorText(errno != 0 ? errno : EIO) << "\n";
+              << vehisect::SystemErrorText(g_outputError) << "\n";
     return status == 0 ? 1 : status;
   }
   return status;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -194,6 +196,8 @@ TEST_F(CliTest, AsksLeaveToReplaceAnotherRacesOutputs) {
   outcome = Run({"-q", "--keep-both", "race2.rpl", "race1.rpl"});
   EXPECT_EQ(outcome.status, 0) << outcome.err;
   EXPECT_EQ(outcome.out, "VH_CANYON_Ann (2).rpl\nVH_CANYON_Bo (2).rpl\nVH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\n");
+  // Kept both before: the numbered files of this race are its outputs already.
+  EXPECT_EQ(Run({"-q", "--keep-both", "race2.rpl"}).out, "VH_CANYON_Ann (2).rpl\nVH_CANYON_Bo (2).rpl\n");
   // The way out of the batch rule, too: a copy of race 1 in the same run.
   std::filesystem::copy_file(folder.path() / "race1.rpl", folder.path() / "copy.rpl");
   outcome = Run({"-q", "--keep-both", "race1.rpl", "copy.rpl"});
@@ -297,6 +301,36 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
                                               "found the end of the file, in record 5 of 5\n");
   EXPECT_EQ(Run({"--list", "number.rpl"}).err, "vehisect-cli: number.rpl:123: expected a vehicle number from 0 to 1, "
                                                "found \"0.99999999999999999999\"\n");
+}
+
+
+// A listing says what a split would do: it refuses what stands under an output's name as a
+// split does, without opening it, and shows a driver's control characters escaped.
+TEST_F(CliTest, ListsWhatASplitWouldDo) {
+  replay.vehicles[1].second = "Bo\x1b[2J";
+  folder.Write("race.rpl", replay.Build());
+  ASSERT_EQ(mkfifo((folder.path() / "VH_CANYON_Ann.rpl").c_str(), 0600), 0);
+  const std::string refused = "vehisect-cli: VH_CANYON_Ann.rpl: expected a file name free for the output, found "
+                              "something other than a file there\n";
+  EXPECT_EQ(Run({"--list", "race.rpl"}).err, refused);
+  EXPECT_EQ(Run({"-q", "race.rpl"}).err, refused);
+  std::filesystem::remove(folder.path() / "VH_CANYON_Ann.rpl");
+  const Outcome listed = Run({"--list", "race.rpl"});
+  EXPECT_NE(listed.out.find("  2  van.trk    Bo\\x1b[2J  VH_CANYON_Bo_[2J.rpl  1\n"), std::string::npos) << listed.out;
+  std::filesystem::rename(folder.path() / "race.rpl", folder.path() / "VH_CANYON_Ann.rpl");
+  EXPECT_EQ(Run({"--list", "VH_CANYON_Ann.rpl"}).err, Run({"-q", "VH_CANYON_Ann.rpl"}).err);
+}
+
+// The paths printed are the result: an output that cannot take them fails the run.
+TEST_F(CliTest, FailsWhenItsOutputCannotBeWritten) {
+  folder.Write("race.rpl", replay.Build());
+  const std::string command = "cd '" + folder.path().string() + "' && " VEHISECT_CLI " -q race.rpl";
+  EXPECT_EQ(WEXITSTATUS(std::system((command + " >/dev/full 2>err.txt").c_str())), 1);
+  EXPECT_EQ(folder.Read("err.txt"),
+            "vehisect-cli: standard output: expected to write the results, found No space left on device\n");
+  EXPECT_EQ(WEXITSTATUS(std::system((command + " >&- 2>err.txt").c_str())), 1);
+  EXPECT_EQ(folder.Read("err.txt"),
+            "vehisect-cli: standard output: expected to write the results, found Bad file descriptor\n");
 }
 
 }  // namespace

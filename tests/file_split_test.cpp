@@ -159,6 +159,7 @@ class LoggedFiles : public FileSystem {
   std::vector<std::string> log;
   int failAt = 0;
   bool dies = false;
+  std::set<int> failing;  // further steps that fail
 
   std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     return Step("rename " + Name(from) + " " + Name(to), [&] { return FileSystem::Rename(from, to); });
@@ -186,7 +187,7 @@ class LoggedFiles : public FileSystem {
   std::error_code Step(const std::string& what, Do act) {
     log.push_back(what);
     const int step = static_cast<int>(log.size());
-    if (failAt == 0 || step < failAt || (!dies && step > failAt)) return act();
+    if (failing.count(step) == 0 && (failAt == 0 || step < failAt || (!dies && step > failAt))) return act();
     return dies ? std::error_code() : std::make_error_code(std::errc::permission_denied);
   }
 };
@@ -303,6 +304,68 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
     expected.insert({live, alike, folder, kept});
     EXPECT_EQ(out.Names(), expected) << k;
   }
+}
+
+// An older file that could not be put back is kept under a name of its own, which the message
+// gives and no later run takes for a leftover.
+TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
+  Reset();
+  LoggedFiles files;
+  files.failing = {8, 11, 12};  // the rename of Cy, then the put-back of Ann and its rename aside
+  const std::string error = Commit(files);
+  EXPECT_EQ(files.log[12], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
+  const auto names = out.Names();
+  const auto kept = std::find_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".kept"); });
+  ASSERT_NE(kept, names.end());
+  EXPECT_NE(error.find("; then could not put back " + PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") + " (new; its older file is " + *kept + ")"),
+            std::string::npos) << error;
+  EXPECT_EQ(Commit(SystemFiles()), "no error");
+  EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
+}
+
+// A folder whose entries cannot be listed, or which cannot be locked, is refused before any
+// name in it is taken: its leftovers and free names cannot be known, nor other runs kept out.
+TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
+  struct Denied : FileSystem {
+    bool list = true;
+    std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
+      return list ? std::make_error_code(std::errc::permission_denied) : std::error_code();
+    }
+    std::unique_ptr<Hold> TryLockFolder(const std::filesystem::path&, std::error_code& ec) override {
+      ec = std::make_error_code(std::errc::no_lock_available);
+      return nullptr;
+    }
+  } denied;
+  Reset();
+  EXPECT_EQ(Commit(denied), PathToUtf8(out.path()) + ": expected a folder it can lock to put the outputs into, found "
+                            "No locks available");
+  struct Unlisted : FileSystem {
+    std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
+      return std::make_error_code(std::errc::permission_denied);
+    }
+  } unlisted;
+  EXPECT_EQ(Commit(unlisted), PathToUtf8(out.path()) + ": expected a folder it can list to put the outputs into, found "
+                              "Permission denied");
+  EXPECT_EQ(out.Names(), before);
+  for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name);
+}
+
+// The player's answer is awaited with the folder free for other runs.
+TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
+  Reset();
+  std::istringstream in(replay.Build());
+  CommitOptions options;
+  int asked = 0;
+  options.otherRace = [&](const OtherRaceQuestion& question) {
+    ++asked;
+    EXPECT_EQ(question.files.size(), 2u);
+    FolderLock free(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+    return OtherRace::kKeepBoth;
+  };
+  FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
+  EXPECT_EQ(SplitReplay(in, "race.rpl", false, window, store).outputs,
+            (std::vector<std::string>{"VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy (2).rpl"}));
+  EXPECT_EQ(asked, 1);
 }
 
 TEST_F(FileSplitTest, OneCommitAtATimeIntoAFolder) {
