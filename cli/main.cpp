@@ -71,7 +71,7 @@ void CatchStops() {
 // The width of UTF-8 text in a terminal's columns, one per character.
 std::size_t Columns(const std::string& utf8) {
   std::size_t columns = 0;
-  for (const char c : utf8) columns += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+  for (const char c : utf8) columns += !vehisect::IsUtf8Continuation(c);
   return columns;
 }
 

@@ -38,6 +38,9 @@ std::string FittedName(std::string_view start, const std::string& tail);
 std::vector<std::size_t> SelectVehicles(const ReplayHeader& header, const std::vector<std::string>& names,
                                         const std::vector<std::string>& which, const std::string& file);
 
+/// Whether `byte` continues a UTF-8 character rather than starting one.
+constexpr bool IsUtf8Continuation(char byte) { return (static_cast<unsigned char>(byte) & 0xC0) == 0x80; }
+
 /// The Windows-1252 text of a replay as UTF-8.
 std::string Utf8FromCp1252(std::string_view text);
 

@@ -127,6 +127,13 @@ TEST(ProgressStepsTest, FitsAnyRecordCountIntoTheBar) {
   EXPECT_EQ(ProgressSteps(-1, 4).value, 0);
 }
 
+TEST(OtherRaceTextTest, NamesTheFirstFileShortenedInTheMiddle) {
+  EXPECT_EQ(OtherRaceText({"/r/VH_CANYON_Ann.rpl", "/r/b.rpl"}), "VH_CANYON_Ann.rpl and 1 more already hold another race.");
+  const std::string name = "VH_CANYON_" + std::string(100, 'x') + "_Ann.rpl";
+  EXPECT_EQ(OtherRaceText({"/r/" + name}), "VH_CANYON_" + std::string(19, 'x') + "\u2026" + std::string(21, 'x') +
+                                               "_Ann.rpl already holds another race.");
+}
+
 TEST(WrapLongWordsTest, BreaksOnlyRunsTooLongForABox) {
   EXPECT_EQ(WrapLongWords("a short text: it stays", 10), "a short text: it stays");
   EXPECT_EQ(WrapLongWords("/home/player/replays/race.rpl:5: bad", 12), "/home/player/\nreplays/\nrace.rpl:5: bad");
@@ -137,6 +144,7 @@ TEST(WrapLongWordsTest, BreaksOnlyRunsTooLongForABox) {
 
 TEST_F(FlowTest, SplitsTheChosenReplayThenSaysFinishedAndCloses) {
   form.chosen = {folder.Write("race.rpl", replay.Build())};
+  form.program = folder.path();  // a copy kept beside the replays
   flow.Open();
   Wait();
   EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.program), "caption Working...",
@@ -152,11 +160,15 @@ TEST_F(FlowTest, ACancelledDialogDoesNothing) {
   EXPECT_TRUE(folder.Names().empty());
 }
 
-TEST_F(FlowTest, StartsTheDialogInDocumentsWhenTheProgramsFolderCannotBeWritten) {
-  form.program = folder.path() / "missing";
-  flow.Open();
-  Wait();
-  EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in " + PathToUtf8(form.documents)}));
+// An installed copy, or one whose folder cannot be written, leaves the folder to the platform.
+TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
+  folder.Write("program/vehisect.exe", (std::filesystem::create_directory(folder.path() / "program"), ""));
+  for (const char* program : {"program", "missing"}) {
+    form.program = folder.path() / program;
+    flow.Open();
+    Wait();
+  }
+  EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in ", "choose replays in "}));
 }
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
@@ -206,16 +218,16 @@ TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
   EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "close"), 0);
 }
 
-TEST_F(FlowTest, ListsTenFailuresThenCountsTheRest) {
+TEST_F(FlowTest, ListsFiveFailuresThenCountsTheRest) {
   std::vector<std::filesystem::path> bad;
   for (int i = 0; i < 12; ++i) bad.push_back(folder.Write("bad" + std::to_string(i) + ".rpl", ""));
   flow.Split(bad);
   Wait();
   const std::string& summary = form.calls.back();
   EXPECT_EQ(summary.rfind("warning Could not split any of the 12 replays. No file was written or changed.\n", 0), 0u);
-  EXPECT_NE(summary.find("bad9.rpl:1:"), std::string::npos);
-  EXPECT_EQ(summary.find("bad10.rpl"), std::string::npos);
-  EXPECT_TRUE(summary.ends_with("\n\n\u2026 and 2 more.")) << summary;
+  EXPECT_NE(summary.find("bad4.rpl:1:"), std::string::npos);
+  EXPECT_EQ(summary.find("bad5.rpl"), std::string::npos);
+  EXPECT_TRUE(summary.ends_with("\n\n\u2026 and 7 more.")) << summary;
 }
 
 // Escape and the close stop a run where it is: the replay being split changes nothing, those

@@ -248,6 +248,16 @@ TEST_F(Form1Win32Test, EscapeStopsARunAndLeavesTheWindowReady) {
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
+TEST_F(Form1Win32Test, SetsASecondWindowOffTheFirstSoThatBothCanBeSeen) {
+  WatchedForm second;
+  ASSERT_TRUE(second.Create(SW_SHOWNORMAL));
+  RECT first{}, next{};
+  GetWindowRect(form.hwnd(), &first);
+  GetWindowRect(second.hwnd(), &next);
+  EXPECT_GT(next.left, first.left);
+  EXPECT_GT(next.top, first.top);
+}
+
 // A drop as Windows hands it to the window: a DROPFILES block of UTF-16 names.
 HDROP DropOf(const std::vector<std::filesystem::path>& files) {
   std::wstring names;

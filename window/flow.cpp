@@ -15,8 +15,21 @@
 namespace vehisect {
 namespace {
 
-// A summary lists this many failed replays, then how many more.
-constexpr std::size_t kListed = 10;
+// A summary lists this many failed replays, then how many more: at 144 DPI a box of more
+// would not fit on a screen 800 pixels high.
+constexpr std::size_t kListed = 5;
+
+// `name` (UTF-8) shortened in the middle to `width` characters at most, so that a box shows
+// its start and its end, where the driver and the extension are.
+std::string ShortenMiddle(const std::string& name, std::size_t width = 60) {
+  std::vector<std::size_t> starts;  // where each character begins
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    if (!IsUtf8Continuation(name[i])) starts.push_back(i);
+  }
+  if (starts.size() <= width) return name;
+  const std::size_t half = (width - 1) / 2;
+  return name.substr(0, starts[half]) + "\u2026" + name.substr(starts[starts.size() - half]);
+}
 
 std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
@@ -33,7 +46,7 @@ BarSteps ProgressSteps(double value, double maximum) {
 }
 
 std::string OtherRaceText(const std::vector<std::string>& files) {
-  std::string text = FileName(PathFromUtf8(files.front()));
+  std::string text = ShortenMiddle(FileName(PathFromUtf8(files.front())));
   if (files.size() == 1) return text.append(" already holds another race.");
   return text.append(" and ").append(std::to_string(files.size() - 1)).append(" more already hold another race.");
 }
@@ -49,13 +62,13 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
       breakAfter = 0;
       continue;
     }
-    if ((static_cast<unsigned char>(c) & 0xC0) == 0x80) continue;  // inside a UTF-8 character
+    if (IsUtf8Continuation(c)) continue;  // inside a UTF-8 character
     if (c == '/' || c == '\\') breakAfter = out.size();
     if (++run > width) {
       const std::size_t at = breakAfter != 0 ? breakAfter : out.size() - 1;
       out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), '\n');
       run = 0;
-      for (std::size_t i = at + 1; i < out.size(); ++i) run += (static_cast<unsigned char>(out[i]) & 0xC0) != 0x80;
+      for (std::size_t i = at + 1; i < out.size(); ++i) run += !IsUtf8Continuation(out[i]);
       breakAfter = 0;
     }
   }
@@ -93,7 +106,11 @@ WindowFlow::~WindowFlow() {
 
 std::filesystem::path WindowFlow::StartFolder() const {
   const std::filesystem::path own = window_.ProgramFolder();
-  return CanWriteIn(own) ? own : window_.DocumentsFolder();
+  std::error_code ec;
+  for (std::filesystem::directory_iterator entry(own, ec), end; !ec && entry != end; entry.increment(ec)) {
+    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl") return CanWriteIn(own) ? own : std::filesystem::path();
+  }
+  return {};
 }
 
 void WindowFlow::Open() {

@@ -25,8 +25,8 @@ class FormPlatform : public WindowOps {
   virtual void Post(std::function<void()> task) = 0;
   /// Disables "Open" and the check box during a run (`busy`), and enables them after it.
   virtual void SetBusy(bool busy) = 0;
-  /// The replays the user picks in the open-file dialog, starting in `folder`; none when the
-  /// dialog is cancelled.
+  /// The replays the user picks in the open-file dialog, starting in `folder`, or where the
+  /// platform chooses when `folder` is empty; none when the dialog is cancelled.
   virtual std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) = 0;
   /// A folder the user picks for the outputs of `replay`, whose own folder cannot be written,
   /// starting in `folder`; nothing when the dialog is cancelled.
@@ -86,8 +86,9 @@ class WindowFlow {
   /// A request to close the window: true when it may close now; during a run the run is
   /// stopped, and the window closed, without a box, once it has.
   bool RequestClose();
-  /// The folder the open-file dialog starts in: the program's own, as players keep it beside
-  /// the game's replays, or Documents where that one cannot be written.
+  /// The folder the open-file dialog starts in: the program's own where it holds replays and
+  /// can be written, as players keep a copy beside the game's replays; else none, and the
+  /// platform chooses (an installed copy: the folder last used, else Documents).
   std::filesystem::path StartFolder() const;
 
  private:

@@ -170,7 +170,7 @@ vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace
 void Form1::CloseWindow() { close(); }
 
 std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
-  return chooser_(this, ToQString(folder));
+  return chooser_(this, ToQString(folder.empty() ? DocumentsFolder() : folder));
 }
 
 std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,

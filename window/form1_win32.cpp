@@ -86,7 +86,8 @@ std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::files
   dialog.lpstrFilter = L"Replays (*.rpl)\0*.rpl\0";
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrInitialDir = initial.c_str();
+  // None: Windows starts in the folder this program used last, else in Documents.
+  dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
   dialog.lpstrTitle = L"Open Replay";
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                  OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
@@ -180,6 +181,19 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   return layout;
 }
 
+POINT Form1::StartPosition() {
+  // Several replays opened at once by the right-click verb each get a window: none may hide
+  // another.
+  RECT first{};
+  int open = 0;
+  for (HWND other = nullptr; (other = FindWindowExW(nullptr, other, kClassName, nullptr)) != nullptr; ++open) {
+    if (open == 0) GetWindowRect(other, &first);
+  }
+  if (open == 0) return {CW_USEDEFAULT, CW_USEDEFAULT};
+  const int step = GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYFRAME);
+  return {first.left + open * step, first.top + open * step};
+}
+
 bool Form1::Create(int show) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
@@ -192,8 +206,9 @@ bool Form1::Create(int show) {
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
 
-  if (CreateWindowExW(kExStyle, kClassName, L"Vehisect", kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
-                      CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
+  const POINT at = StartPosition();
+  if (CreateWindowExW(kExStyle, kClassName, L"Vehisect", kStyle, at.x, at.y, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+                      nullptr, instance, this) == nullptr) {
     return false;
   }
   postTo_ = hwnd_;

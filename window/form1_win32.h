@@ -65,6 +65,9 @@ class Form1 : public vehisect::FormPlatform {
   static Form1Layout LayoutFor(UINT dpi);
   /// The system's message font at `dpi`.
   static UniqueFont MessageFont(UINT dpi);
+  /// Where a new window goes: where Windows puts it, or, when windows of Vehisect are open
+  /// already, set off down and right from the first by one step for each.
+  static POINT StartPosition();
 
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }
