@@ -1,4 +1,5 @@
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QStringList>
 
@@ -7,10 +8,18 @@
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  app.setApplicationVersion(VEHISECT_VERSION);
   app.setWindowIcon(QIcon(":/vehisect.png"));
+  QCommandLineParser parser;
+  parser.setApplicationDescription("Opens the Vehisect window. Each REPLAY given is split at once into one replay per "
+                                   "vehicle, beside it. For a command line, use vehisect-cli.");
+  parser.addHelpOption();
+  parser.addVersionOption();
+  parser.addPositionalArgument("REPLAY", "a replay to split at once", "[REPLAY...]");
+  parser.process(app);
   // Replays given at start-up, as a file manager's "Open with" passes them, are split at once.
   std::vector<std::filesystem::path> replays;
-  for (const QString& arg : app.arguments().mid(1)) replays.push_back(vehisect::PathFromUtf8(arg.toStdString()));
+  for (const QString& arg : parser.positionalArguments()) replays.push_back(vehisect::PathFromUtf8(arg.toStdString()));
   Form1 form(std::move(replays));
   form.show();
   return app.exec();

@@ -16,8 +16,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::filesystem::path> replays;
-  for (int i = 1; i < argc; ++i) replays.emplace_back(argv[i]);
+  bool help = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::wstring arg = argv[i];
+    help = help || arg == L"--help" || arg == L"-h" || arg == L"/?";
+    replays.emplace_back(arg);
+  }
   LocalFree(argv);
+  if (help) {
+    // A program without a console answers in a box.
+    MessageBoxW(nullptr,
+                L"Usage: vehisect [REPLAY...]\n\n"
+                L"Opens the Vehisect window. Each REPLAY given is split at once into one replay per "
+                L"vehicle, beside it, as \"Split with Vehisect\" does. For a command line, use vehisect-cli.",
+                L"Vehisect", MB_OK | MB_ICONINFORMATION);
+    return 0;
+  }
   int status = 0;
   {
     Form1 form(std::move(replays));
