@@ -164,10 +164,14 @@ std::vector<std::string> FileOutputStore::Place() {
       }
     }
   }
+  // Under the folder's lock no other run cleans up, so the claims may go: a put-back must be
+  // able to rename over a new output, which Wine refuses while it is held open.
+  for (const auto& output : outputs_) output->claim.reset();
   try {
     for (const auto& output : outputs_) Place(*output);
   } catch (const ReplayError& e) {
     const std::string unrestored = PutBack();
+    Discard();  // still under the lock, where no cleanup can take the files first
     if (unrestored.empty()) throw;
     throw e.With("; then could not put back " + unrestored, ReplayError::Kind::kNotRestored);
   }
