@@ -94,9 +94,6 @@ class Console : public vehisect::WindowOps {
     drawnColumns_ = std::max(drawnColumns_, Columns(line));
   }
 
-  void SetCaption(const std::string&) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void CloseWindow() override {}
 
  private:
   void Clear() {

@@ -85,17 +85,6 @@ SplitResult Split(std::istream& replay, const std::string& replayName, const Spl
   return result;
 }
 
-void ReportEnd(WindowOps& window, const SplitResult& result) {
-  if (result.refused) {
-    window.ShowMessage(std::string(kRefusal), std::string(kRefusalTitle));
-  } else {
-    window.SetProgressValue(0);
-    window.SetCaption("Open");
-    window.ShowMessage("Finished", "Vehisect");
-  }
-  window.CloseWindow();
-}
-
 }  // namespace
 
 std::string RefusalOnOneLine() {
@@ -105,9 +94,7 @@ std::string RefusalOnOneLine() {
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
                         const SplitOptions& options, WindowOps& window, OutputStore& outputs) {
-  const SplitResult result = Split(replay, replayName, options, window, outputs, {});
-  ReportEnd(window, result);
-  return result;
+  return Split(replay, replayName, options, window, outputs, {});
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
@@ -126,8 +113,7 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
     FileOutputStore outputs(outputFolder, replayPath,
                             {options.cancel, options.notice, options.otherRace, options.batch, nullptr});
     result = Split(replay, shown, options, window, outputs, outputFolder);
-  }  // every file is closed before the end is reported
-  ReportEnd(window, result);
+  }  // every file is closed before the caller reports the end
   return result;
 }
 

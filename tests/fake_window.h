@@ -19,11 +19,6 @@ class FakeWindow : public WindowOps {
     value = v;
     if (v == 0) calls.push_back("value 0");
   }
-  void SetCaption(const std::string& caption) override { calls.push_back("caption " + caption); }
-  void ShowMessage(const std::string& text, const std::string& title) override {
-    calls.push_back("message " + title + ": " + text);
-  }
-  void CloseWindow() override { calls.push_back("close"); }
 
  private:
   static std::string Number(float f) { return std::to_string(static_cast<long long>(f)); }

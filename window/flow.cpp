@@ -75,9 +75,8 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
   return out;
 }
 
-// The window operations a run reports to, called on the run's thread: the progress goes to
-// the window's thread, about 30 times a second at most, so that the window's queue stays
-// short; the caption, the messages and the close are the flow's, once all replays are done.
+// The progress of a run, called on the run's thread, goes to the window's thread about 30
+// times a second at most, so that the window's queue stays short.
 class WindowFlow::Progress : public WindowOps {
  public:
   explicit Progress(FormPlatform& window) : window_(window) {}
@@ -89,9 +88,6 @@ class WindowFlow::Progress : public WindowOps {
   void SetProgressValue(float value) override {
     if (throttle_.Due(value, maximum_)) window_.Post([&window = window_, value] { window.SetProgressValue(value); });
   }
-  void SetCaption(const std::string&) override {}
-  void ShowMessage(const std::string&, const std::string&) override {}
-  void CloseWindow() override {}
 
  private:
   FormPlatform& window_;

@@ -15,11 +15,17 @@
 
 namespace vehisect {
 
-/// What a window of Vehisect gives the flow it shares with the other windows: the five
-/// operations of a run, plus its dialogs, its boxes and its check box, all called on the
+/// What a window of Vehisect gives the flow it shares with the other windows: the progress
+/// of a run, its caption, messages and close, plus its dialogs, its boxes and its check box, all called on the
 /// window's thread. Texts are UTF-8.
 class FormPlatform : public WindowOps {
  public:
+  /// Sets the caption of the "Open" button.
+  virtual void SetCaption(const std::string& caption) = 0;
+  /// Shows a modal message with an information icon and OK; returns when it is dismissed.
+  virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
+  /// Closes the window, which ends the program.
+  virtual void CloseWindow() = 0;
   /// Runs `task` on the window's thread, after what is waiting there; called from the thread
   /// that runs the splits. A task posted to a window that is gone is dropped.
   virtual void Post(std::function<void()> task) = 0;
