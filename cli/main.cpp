@@ -370,7 +370,7 @@ int List(const Options& options) {
   return status;
 }
 
-int Split(Options& options) {
+int SplitAll(Options& options) {
   const std::filesystem::path folder = PathFromUtf8(options.outputFolder);
   if (!folder.empty()) {
     std::error_code ec;
@@ -436,7 +436,7 @@ int Run(const std::vector<std::string>& args) {
     std::cerr << "vehisect-cli: " << e.problem << "; see 'vehisect-cli --help'\n";
     return 2;
   }
-  const int status = !options ? 0 : options->list ? List(*options) : Split(*options);
+  const int status = !options ? 0 : options->list ? List(*options) : SplitAll(*options);
   // The paths printed are the run's result: a full disk or a closed output must not pass for
   // success.
   FlushOutput();

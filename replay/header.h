@@ -16,7 +16,8 @@ constexpr int kMaxObjects = 541;
 /// The most bytes a replay may hold before its first record; a corrupt header must not make a
 /// run take all memory.
 constexpr std::uint64_t kMaxHeaderBytes = std::uint64_t{4} << 20;
-/// The largest record count: the largest count that the progress arithmetic holds exactly.
+/// The largest record count, 2^53: the largest whole number a double holds exactly. Progress
+/// values are float, exact to 2^24; beyond that the bar moves in coarser steps.
 constexpr std::int64_t kMaxRecords = std::int64_t{1} << 53;
 
 /// One vehicle of the vehicle list.

@@ -23,7 +23,7 @@ struct Decimal {
   std::int64_t exponent = 0;
 };
 
-std::optional<Decimal> Split(std::string_view text) {
+std::optional<Decimal> ParseDecimal(std::string_view text) {
   text = TrimSpaces(text);
   Decimal d;
   std::size_t i = 0;
@@ -59,7 +59,7 @@ std::optional<Decimal> Split(std::string_view text) {
 
 std::optional<double> ParseNumber(std::string_view text) {
   // The grammar is checked first: from_chars alone would take "inf", "nan" and hex digits.
-  if (!Split(text)) return std::nullopt;
+  if (!ParseDecimal(text)) return std::nullopt;
   text = TrimSpaces(text);
   const std::size_t skip = text[0] == '+' ? 1 : 0;
   double value = 0;
@@ -69,7 +69,7 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {
-  std::optional<Decimal> d = Split(text);
+  std::optional<Decimal> d = ParseDecimal(text);
   if (!d) return std::nullopt;
   const std::size_t first = d->digits.find_first_not_of('0');
   if (first == std::string::npos) return min <= 0 && 0 <= max ? std::optional<std::int64_t>(0) : std::nullopt;

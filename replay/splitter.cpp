@@ -24,7 +24,7 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
 }
 
 // Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
-SplitResult Split(std::istream& replay, const std::string& replayName, const SplitOptions& options,
+SplitResult SplitStream(std::istream& replay, const std::string& replayName, const SplitOptions& options,
                   WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
   const CancelToken never;
   const CancelToken& cancel = options.cancel != nullptr ? *options.cancel : never;
@@ -94,7 +94,7 @@ std::string RefusalOnOneLine() {
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
                         const SplitOptions& options, WindowOps& window, OutputStore& outputs) {
-  return Split(replay, replayName, options, window, outputs, {});
+  return SplitStream(replay, replayName, options, window, outputs, {});
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
@@ -112,7 +112,7 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
     std::ifstream replay = OpenReplay(replayPath, shown);
     FileOutputStore outputs(outputFolder, replayPath,
                             {options.cancel, options.notice, options.otherRace, options.batch, nullptr});
-    result = Split(replay, shown, options, window, outputs, outputFolder);
+    result = SplitStream(replay, shown, options, window, outputs, outputFolder);
   }  // every file is closed before the caller reports the end
   return result;
 }

@@ -173,7 +173,7 @@ TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
   replay.vehicles.resize(1);
-  flow.Split({folder.Write("one.rpl", replay.Build())});
+  flow.SplitReplays({folder.Write("one.rpl", replay.Build())});
   Wait();
   EXPECT_EQ(form.calls, (std::vector<std::string>{"caption Working...", "message Aborting: Only 1 Vehical\r\nNothing to Rip", "close"}));
   EXPECT_EQ(folder.Names(), Names{"one.rpl"});
@@ -181,7 +181,7 @@ TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
 
 TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
   replay.recordCount = "4";
-  flow.Split({folder.Write("short.rpl", replay.Build())});
+  flow.SplitReplays({folder.Write("short.rpl", replay.Build())});
   Wait();
   EXPECT_EQ(form.calls.back(), "warning Could not split short.rpl. No file was written or changed.\n" + Shown("short.rpl") +
                                    ":72: expected the \"type,time\" label line, found the end of the file, in record 4 of 4");
@@ -221,7 +221,7 @@ TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
 TEST_F(FlowTest, ListsFiveFailuresThenCountsTheRest) {
   std::vector<std::filesystem::path> bad;
   for (int i = 0; i < 12; ++i) bad.push_back(folder.Write("bad" + std::to_string(i) + ".rpl", ""));
-  flow.Split(bad);
+  flow.SplitReplays(bad);
   Wait();
   const std::string& summary = form.calls.back();
   EXPECT_EQ(summary.rfind("warning Could not split any of the 12 replays. No file was written or changed.\n", 0), 0u);
@@ -260,7 +260,7 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
       form.flow = &stopping;
       form.at = at;
       form.close = close;
-      stopping.Split({first, second});
+      stopping.SplitReplays({first, second});
       EXPECT_TRUE(form.busy);
       form.Drain(stopping);
       EXPECT_FALSE(form.busy);
@@ -322,7 +322,7 @@ TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
   form.documents = folder.path() / "Documents";
   std::filesystem::create_directory(form.documents);
   form.folder = form.documents;
-  flow.Split({folder.path() / "disk" / "race.rpl"});
+  flow.SplitReplays({folder.path() / "disk" / "race.rpl"});
   Wait();
   EXPECT_EQ(form.calls[1], "choose a folder for race.rpl in " + PathToUtf8(form.documents));
   EXPECT_EQ(form.calls.back(), "close");
@@ -331,7 +331,7 @@ TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
   // Cancelled, the split fails where it was to write.
   form.calls.clear();
   form.folder.reset();
-  flow.Split({folder.path() / "disk" / "race.rpl"});
+  flow.SplitReplays({folder.path() / "disk" / "race.rpl"});
   Wait();
   EXPECT_EQ(form.calls.back().rfind("warning Could not split race.rpl. No file was written or changed.\n" +
                                         Shown("disk/VH_CANYON_Ann.rpl") + ": expected to create the output, found ",

@@ -114,7 +114,7 @@ TEST_F(SplitterTest, MakesNamesSafeAndUniqueIgnoringCase) {
   EXPECT_NE(File("VH_A_B_C_Jo_e_.rpl").find("\r\nz.trk\r\nJo/e?\r\n"), std::string::npos);
 }
 
-TEST_F(SplitterTest, GivesEveryVehicleANameOfItsOwnInLinearTime) {
+TEST_F(SplitterTest, GivesEveryVehicleANameOfItsOwnAndCutsAMebibyteDriver) {
   // A driver line of a mebibyte is cut to fit in one pass, not a character at a time.
   const std::string longest(LineReader::kMaxLine - 1, 'x');
   replay.vehicles = {{"x.trk", "A"}, {"y.trk", "A3"}, {"z.trk", "a"}, {"w.trk", longest}};

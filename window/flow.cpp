@@ -112,10 +112,10 @@ std::filesystem::path WindowFlow::StartFolder() const {
 void WindowFlow::Open() {
   if (running_) return;
   const std::vector<std::filesystem::path> chosen = window_.ChooseReplays(StartFolder());
-  if (!chosen.empty()) Split(chosen);
+  if (!chosen.empty()) SplitReplays(chosen);
 }
 
-void WindowFlow::Split(const std::vector<std::filesystem::path>& replays) {
+void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays) {
   if (running_ || replays.empty()) return;
   // The thread of the last run has posted its end, its last act.
   if (worker_.joinable()) worker_.join();
@@ -166,7 +166,7 @@ void WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr
     std::filesystem::path folder = replay.parent_path();
     // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
     // Cancelled, the split runs where it was to and fails with the reason.
-    if (!CanWriteIn(folder.empty() ? "." : folder)) {
+    if (!CanWriteIn(FolderOf(folder))) {
       using Chosen = std::optional<std::filesystem::path>;
       const Chosen chosen = OnWindowThread<Chosen>(
           [this, replay] { return window_.ChooseFolder(replay, window_.DocumentsFolder()); }, std::nullopt);

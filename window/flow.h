@@ -83,7 +83,7 @@ class WindowFlow {
   void Open();
   /// Splits each of `replays` into its own folder, as chosen in the dialog: for a drop, and
   /// for the replays the program was started with. Does nothing during a run.
-  void Split(const std::vector<std::filesystem::path>& replays);
+  void SplitReplays(const std::vector<std::filesystem::path>& replays);
   /// Whether a run is on.
   bool running() const { return running_; }
   /// Escape: stops the run; the replay being split changes nothing, those split stay split,

@@ -105,7 +105,7 @@ void Form1::showEvent(QShowEvent* event) {
   // Started with replays ("Open with", or replays dropped on the program's icon): split them
   // once the window is up, as a drop would.
   if (!startReplays_.empty()) {
-    QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.Split(replays); });
+    QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.SplitReplays(replays); });
   }
 }
 
@@ -203,6 +203,6 @@ void Form1::dropEvent(QDropEvent* event) {
   if (flow_.running() || files.empty()) return;
   event->acceptProposedAction();
   // Split once the drop has ended, so that the file manager is not kept waiting for the run.
-  QTimer::singleShot(0, this, [this, files] { flow_.Split(files); });
+  QTimer::singleShot(0, this, [this, files] { flow_.SplitReplays(files); });
 }
 

@@ -275,7 +275,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDpiChanged(HIWORD(wparam), *reinterpret_cast<const RECT*>(lparam));
       return 0;
     case kSplitStartReplays:
-      flow_.Split(std::exchange(startReplays_, {}));
+      flow_.SplitReplays(std::exchange(startReplays_, {}));
       return 0;
     case kRunTask:
       OnRunTask(reinterpret_cast<std::function<void()>*>(lparam));
@@ -371,7 +371,7 @@ void Form1::OnDropFiles(HDROP drop) {
     files.emplace_back(name);
   }
   DragFinish(drop);
-  flow_.Split(files);  // does nothing during a run
+  flow_.SplitReplays(files);  // does nothing during a run
 }
 
 void Form1::Post(std::function<void()> task) {
