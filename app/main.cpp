@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QStringList>
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "window/form1.h"
 
 int main(int argc, char** argv) {

@@ -14,13 +14,13 @@
 #include <unistd.h>
 #endif
 
-#include "replay/error.h"
-#include "replay/header.h"
-#include "replay/listing.h"
-#include "replay/names.h"
-#include "replay/reader.h"
-#include "replay/record.h"
-#include "replay/splitter.h"
+#include "replay/base/error.h"
+#include "replay/format/header.h"
+#include "replay/run/listing.h"
+#include "replay/run/names.h"
+#include "replay/format/reader.h"
+#include "replay/format/record.h"
+#include "replay/run/splitter.h"
 
 namespace fs = std::filesystem;
 

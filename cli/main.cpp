@@ -19,12 +19,12 @@
 #endif
 
 #include "cli/terminal.h"
-#include "replay/cancel.h"
-#include "replay/error.h"
-#include "replay/listing.h"
-#include "replay/names.h"
-#include "replay/splitter.h"
-#include "replay/throttle.h"
+#include "replay/base/cancel.h"
+#include "replay/base/error.h"
+#include "replay/run/listing.h"
+#include "replay/run/names.h"
+#include "replay/run/splitter.h"
+#include "replay/base/throttle.h"
 
 namespace {
 

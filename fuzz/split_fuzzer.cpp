@@ -10,11 +10,11 @@
 #include <vector>
 
 #include "tests/memory_store.h"
-#include "replay/error.h"
-#include "replay/header.h"
-#include "replay/reader.h"
-#include "replay/record.h"
-#include "replay/splitter.h"
+#include "replay/base/error.h"
+#include "replay/format/header.h"
+#include "replay/format/reader.h"
+#include "replay/format/record.h"
+#include "replay/run/splitter.h"
 
 namespace {
 

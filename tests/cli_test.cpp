@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli_runner.h"
-#include "replay/file_system.h"
+#include "replay/commit/file_system.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 

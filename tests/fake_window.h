@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/window_ops.h"
+#include "replay/run/window_ops.h"
 
 namespace vehisect::testing {
 

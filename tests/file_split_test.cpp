@@ -10,10 +10,10 @@
 
 #include "memory_store.h"
 #include "fake_window.h"
-#include "replay/error.h"
-#include "replay/folder_lock.h"
-#include "replay/names.h"
-#include "replay/splitter.h"
+#include "replay/base/error.h"
+#include "replay/commit/folder_lock.h"
+#include "replay/run/names.h"
+#include "replay/run/splitter.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 

@@ -14,7 +14,7 @@
 #include <unistd.h>
 #endif
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 #include "window/flow.h"

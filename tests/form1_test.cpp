@@ -16,7 +16,7 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"

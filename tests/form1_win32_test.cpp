@@ -13,7 +13,7 @@
 #include <mutex>
 #include <thread>
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "replay/outputs.h"
+#include "replay/commit/outputs.h"
 
 namespace vehisect::testing {
 

@@ -2,11 +2,11 @@
 
 #include <sstream>
 
-#include "replay/buffer.h"
-#include "replay/error.h"
-#include "replay/items.h"
-#include "replay/numbers.h"
-#include "replay/reader.h"
+#include "replay/base/buffer.h"
+#include "replay/base/error.h"
+#include "replay/format/items.h"
+#include "replay/format/numbers.h"
+#include "replay/format/reader.h"
 
 namespace vehisect {
 namespace {

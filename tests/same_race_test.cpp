@@ -1,4 +1,4 @@
-#include "replay/same_race.h"
+#include "replay/format/same_race.h"
 
 #include <gtest/gtest.h>
 

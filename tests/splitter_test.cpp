@@ -4,9 +4,9 @@
 
 #include "memory_store.h"
 #include "fake_window.h"
-#include "replay/error.h"
-#include "replay/reader.h"
-#include "replay/splitter.h"
+#include "replay/base/error.h"
+#include "replay/format/reader.h"
+#include "replay/run/splitter.h"
 #include "replay_builder.h"
 
 namespace vehisect {

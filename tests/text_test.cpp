@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "replay/error.h"
-#include "replay/text.h"
+#include "replay/base/error.h"
+#include "replay/base/text.h"
 
 namespace vehisect {
 namespace {

@@ -6,11 +6,11 @@
 #include <future>
 #include <memory>
 
-#include "replay/error.h"
-#include "replay/names.h"
-#include "replay/outputs.h"
-#include "replay/splitter.h"
-#include "replay/throttle.h"
+#include "replay/base/error.h"
+#include "replay/run/names.h"
+#include "replay/commit/outputs.h"
+#include "replay/run/splitter.h"
+#include "replay/base/throttle.h"
 
 namespace vehisect {
 namespace {

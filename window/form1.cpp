@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "window/tooltip.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <utility>
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 #include "window/tooltip.h"
 
 namespace {

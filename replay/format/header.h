@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "replay/reader.h"
+#include "replay/format/reader.h"
 
 namespace vehisect {
 

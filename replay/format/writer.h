@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "replay/buffer.h"
+#include "replay/base/buffer.h"
 
 namespace vehisect {
 

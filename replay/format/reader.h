@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "replay/buffer.h"
-#include "replay/error.h"
+#include "replay/base/buffer.h"
+#include "replay/base/error.h"
 
 namespace vehisect {
 

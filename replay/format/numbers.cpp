@@ -1,9 +1,9 @@
-#include "replay/numbers.h"
+#include "replay/format/numbers.h"
 
 #include <charconv>
 #include <string>
 
-#include "replay/text.h"
+#include "replay/base/text.h"
 
 namespace vehisect {
 namespace {

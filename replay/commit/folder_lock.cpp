@@ -1,9 +1,9 @@
-#include "replay/folder_lock.h"
+#include "replay/commit/folder_lock.h"
 
 #include <thread>
 
-#include "replay/error.h"
-#include "replay/names.h"
+#include "replay/base/error.h"
+#include "replay/run/names.h"
 
 namespace vehisect {
 

@@ -1,8 +1,8 @@
-#include "replay/replay_file.h"
+#include "replay/format/replay_file.h"
 
 #include <cerrno>
 
-#include "replay/error.h"
+#include "replay/base/error.h"
 
 namespace vehisect {
 

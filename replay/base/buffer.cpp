@@ -1,4 +1,4 @@
-#include "replay/buffer.h"
+#include "replay/base/buffer.h"
 
 #include <mutex>
 #include <utility>

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "replay/batch.h"
-#include "replay/cancel.h"
-#include "replay/file_system.h"
+#include "replay/commit/batch.h"
+#include "replay/base/cancel.h"
+#include "replay/commit/file_system.h"
 
 namespace vehisect {
 

@@ -1,8 +1,8 @@
-#include "replay/writer.h"
+#include "replay/format/writer.h"
 
 #include <cerrno>
 
-#include "replay/error.h"
+#include "replay/base/error.h"
 
 namespace vehisect {
 

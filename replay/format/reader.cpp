@@ -1,10 +1,10 @@
-#include "replay/reader.h"
+#include "replay/format/reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "replay/error.h"
-#include "replay/text.h"
+#include "replay/base/error.h"
+#include "replay/base/text.h"
 
 namespace vehisect {
 namespace {

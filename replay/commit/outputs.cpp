@@ -1,14 +1,14 @@
-#include "replay/outputs.h"
+#include "replay/commit/outputs.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <set>
 #include <string_view>
 
-#include "replay/error.h"
-#include "replay/folder_lock.h"
-#include "replay/names.h"
-#include "replay/same_race.h"
+#include "replay/base/error.h"
+#include "replay/commit/folder_lock.h"
+#include "replay/run/names.h"
+#include "replay/format/same_race.h"
 
 namespace vehisect {
 namespace {

@@ -1,12 +1,12 @@
-#include "replay/listing.h"
+#include "replay/run/listing.h"
 
-#include "replay/header.h"
-#include "replay/names.h"
-#include "replay/reader.h"
-#include "replay/replay_file.h"
-#include "replay/record.h"
-#include "replay/same_race.h"
-#include "replay/splitter.h"
+#include "replay/format/header.h"
+#include "replay/run/names.h"
+#include "replay/format/reader.h"
+#include "replay/format/replay_file.h"
+#include "replay/format/record.h"
+#include "replay/format/same_race.h"
+#include "replay/run/splitter.h"
 
 namespace vehisect {
 

@@ -1,15 +1,15 @@
-#include "replay/splitter.h"
+#include "replay/run/splitter.h"
 
 #include <deque>
 #include <fstream>
 
-#include "replay/error.h"
-#include "replay/header.h"
-#include "replay/names.h"
-#include "replay/reader.h"
-#include "replay/replay_file.h"
-#include "replay/record.h"
-#include "replay/writer.h"
+#include "replay/base/error.h"
+#include "replay/format/header.h"
+#include "replay/run/names.h"
+#include "replay/format/reader.h"
+#include "replay/format/replay_file.h"
+#include "replay/format/record.h"
+#include "replay/format/writer.h"
 
 namespace vehisect {
 namespace {

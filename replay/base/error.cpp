@@ -1,4 +1,4 @@
-#include "replay/error.h"
+#include "replay/base/error.h"
 
 #include <system_error>
 

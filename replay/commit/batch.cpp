@@ -1,10 +1,10 @@
-#include "replay/batch.h"
+#include "replay/commit/batch.h"
 
 #include <algorithm>
 
-#include "replay/error.h"
-#include "replay/file_system.h"
-#include "replay/names.h"
+#include "replay/base/error.h"
+#include "replay/commit/file_system.h"
+#include "replay/run/names.h"
 
 namespace vehisect {
 

@@ -1,4 +1,4 @@
-#include "replay/record.h"
+#include "replay/format/record.h"
 
 #include <array>
 #include <bit>
@@ -9,11 +9,11 @@
 #include <emmintrin.h>
 #endif
 
-#include "replay/error.h"
-#include "replay/items.h"
-#include "replay/numbers.h"
-#include "replay/text.h"
-#include "replay/writer.h"
+#include "replay/base/error.h"
+#include "replay/format/items.h"
+#include "replay/format/numbers.h"
+#include "replay/base/text.h"
+#include "replay/format/writer.h"
 
 namespace vehisect {
 namespace {

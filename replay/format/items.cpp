@@ -1,6 +1,6 @@
-#include "replay/items.h"
+#include "replay/format/items.h"
 
-#include "replay/text.h"
+#include "replay/base/text.h"
 
 namespace vehisect {
 

@@ -1,6 +1,6 @@
-#include "replay/text.h"
+#include "replay/base/text.h"
 
-#include "replay/error.h"
+#include "replay/base/error.h"
 
 namespace vehisect {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "replay/reader.h"
+#include "replay/format/reader.h"
 
 namespace vehisect {
 

@@ -3,7 +3,7 @@
 #include <atomic>
 #include <string>
 
-#include "replay/error.h"
+#include "replay/base/error.h"
 
 namespace vehisect {
 

@@ -1,9 +1,9 @@
-#include "replay/header.h"
+#include "replay/format/header.h"
 
-#include "replay/error.h"
-#include "replay/items.h"
-#include "replay/numbers.h"
-#include "replay/text.h"
+#include "replay/base/error.h"
+#include "replay/format/items.h"
+#include "replay/format/numbers.h"
+#include "replay/base/text.h"
 
 namespace vehisect {
 namespace {

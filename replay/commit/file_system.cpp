@@ -1,4 +1,4 @@
-#include "replay/file_system.h"
+#include "replay/commit/file_system.h"
 
 #include <cerrno>
 #include <chrono>
@@ -21,7 +21,7 @@
 #include <unistd.h>
 #endif
 
-#include "replay/names.h"
+#include "replay/run/names.h"
 
 namespace vehisect {
 namespace {

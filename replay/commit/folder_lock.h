@@ -5,8 +5,8 @@
 #include <functional>
 #include <memory>
 
-#include "replay/cancel.h"
-#include "replay/file_system.h"
+#include "replay/base/cancel.h"
+#include "replay/commit/file_system.h"
 
 namespace vehisect {
 

@@ -1,9 +1,9 @@
-#include "replay/same_race.h"
+#include "replay/format/same_race.h"
 
 #include <cstring>
 #include <ostream>
 
-#include "replay/reader.h"
+#include "replay/format/reader.h"
 
 namespace vehisect {
 namespace {

@@ -6,10 +6,10 @@
 #include <string_view>
 #include <vector>
 
-#include "replay/batch.h"
-#include "replay/cancel.h"
-#include "replay/outputs.h"
-#include "replay/window_ops.h"
+#include "replay/commit/batch.h"
+#include "replay/base/cancel.h"
+#include "replay/commit/outputs.h"
+#include "replay/run/window_ops.h"
 
 namespace vehisect {
 
