@@ -232,7 +232,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   if (options.replace && options.keepBoth) throw UsageError{"--replace and --keep-both do not go together"};
   if (options.replace || options.keepBoth) {
     const vehisect::OtherRace choice = options.replace ? vehisect::OtherRace::kReplace : vehisect::OtherRace::kKeepBoth;
-    options.split.otherRace = [choice](const vehisect::OtherRaceQuestion&) { return choice; };
+    options.split.commit.otherRace = [choice](const vehisect::OtherRaceQuestion&) { return choice; };
   }
   return options;
 }
@@ -391,9 +391,9 @@ int SplitAll(Options& options) {
   std::vector<std::filesystem::path> replays;
   for (const std::string& replay : options.replays) replays.push_back(PathFromUtf8(replay));
   vehisect::Batch batch(replays);
-  options.split.batch = &batch;
-  options.split.cancel = &g_stop;
-  options.split.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
+  options.split.commit.batch = &batch;
+  options.split.commit.cancel = &g_stop;
+  options.split.commit.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
   int status = 0;
   for (const std::string& replay : options.replays) {
     if (g_stop.requested()) return kStopped;

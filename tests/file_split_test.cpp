@@ -75,7 +75,7 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
 
   replay.recordCount = "";
   SplitOptions replace;
-  replace.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+  replace.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
   SplitReplay(folder.Write("race.rpl", replay.Build()), replace, window, folder.path());
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
@@ -413,7 +413,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   out.Write("vh_canyon_ann (3).rpl", "");
   std::vector<OtherRaceQuestion> asked;
   SplitOptions options;
-  options.otherRace = [&](const OtherRaceQuestion& question) {
+  options.commit.otherRace = [&](const OtherRaceQuestion& question) {
     asked.push_back(question);
     return OtherRace::kStop;
   };
@@ -433,7 +433,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
 
-  options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
+  options.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
   EXPECT_EQ(SplitReplay(other, options, window, out.path()).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
@@ -447,7 +447,7 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   const auto second = folder.Write("race2.rpl", replay.Build());
   Batch batch;
   SplitOptions options;
-  options.batch = &batch;
+  options.commit.batch = &batch;
   const TempFolder out;
   SplitReplay(first, options, window, out.path());
   const std::string written = out.Read("VH_CANYON_Ann.rpl");

@@ -153,9 +153,9 @@ Result WindowFlow::OnWindowThread(std::function<Result()> ask, Result ifStopped)
 void WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch, Tally& tally) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
-  options.batch = &batch;
-  options.cancel = &stop_;
-  options.otherRace = [this](const OtherRaceQuestion& question) {
+  options.commit.batch = &batch;
+  options.commit.cancel = &stop_;
+  options.commit.otherRace = [this](const OtherRaceQuestion& question) {
     const std::string text = OtherRaceText(question.files);
     return OnWindowThread<OtherRace>(
         [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },

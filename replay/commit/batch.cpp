@@ -4,11 +4,12 @@
 
 #include "replay/base/error.h"
 #include "replay/commit/file_system.h"
-#include "replay/run/names.h"
+#include "replay/base/paths.h"
 
 namespace vehisect {
 
-Batch::Batch(std::vector<std::filesystem::path> replays) : replays_(std::move(replays)) {}
+Batch::Batch(std::vector<std::filesystem::path> replays, FileSystem& files)
+    : replays_(std::move(replays)), files_(files) {}
 
 void Batch::Check(const std::filesystem::path& replay, const std::filesystem::path& folder,
                   const std::vector<std::string>& names) const {
@@ -17,7 +18,7 @@ void Batch::Check(const std::filesystem::path& replay, const std::filesystem::pa
     const std::filesystem::path path = OutputPath(folder, name);
     for (const std::filesystem::path& other : replays_) {
       // The replay being split guards itself, with a message of its own.
-      if (!SameFile(other, replay) && SameFile(path, other)) {
+      if (!SameFile(files_, other, replay) && SameFile(files_, path, other)) {
         throw ReplayError(shown, 0, "outputs that replace no replay of this run",
                           PathToUtf8(path) + ", which this run splits too; split it into another folder");
       }
@@ -26,12 +27,12 @@ void Batch::Check(const std::filesystem::path& replay, const std::filesystem::pa
 }
 
 bool Batch::Wrote(const std::filesystem::path& output) const {
-  return std::any_of(written_.begin(), written_.end(), [&](const Written& w) { return SameFile(output, w.path); });
+  return std::any_of(written_.begin(), written_.end(), [&](const Written& w) { return SameFile(files_, output, w.path); });
 }
 
 void Batch::CheckWritten(const std::filesystem::path& replay, const std::filesystem::path& output) const {
   for (const Written& w : written_) {
-    if (SameFile(output, w.path)) {
+    if (SameFile(files_, output, w.path)) {
       throw ReplayError(PathToUtf8(replay), 0, "outputs of its own",
                         PathToUtf8(w.path) + " already written from " + PathToUtf8(w.replay) +
                             " in this run; split it into another folder",

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "replay/commit/file_system.h"
+
 namespace vehisect {
 
 /// The replays of one run and the outputs they have written so far, so that no output of the
@@ -11,8 +13,8 @@ namespace vehisect {
 /// level with the same drivers give the same names.
 class Batch {
  public:
-  /// A batch of the replays `replays`.
-  explicit Batch(std::vector<std::filesystem::path> replays = {});
+  /// A batch of the replays `replays`, compared as `files` sees them.
+  explicit Batch(std::vector<std::filesystem::path> replays = {}, FileSystem& files = SystemFiles());
   /// Raises ReplayError naming `replay` when an output called `names` (Windows-1252 bytes) in
   /// `folder` would be another replay of the batch.
   void Check(const std::filesystem::path& replay, const std::filesystem::path& folder,
@@ -31,6 +33,7 @@ class Batch {
     std::filesystem::path replay;
   };
   std::vector<std::filesystem::path> replays_;
+  FileSystem& files_;
   std::vector<Written> written_;
 };
 

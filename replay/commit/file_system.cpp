@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
-#include <mutex>
-#include <random>
-#include <regex>
 #include <thread>
 #include <vector>
 
@@ -21,7 +18,8 @@
 #include <unistd.h>
 #endif
 
-#include "replay/run/names.h"
+#include "replay/base/case_fold.h"
+#include "replay/base/paths.h"
 
 namespace vehisect {
 namespace {
@@ -48,21 +46,13 @@ std::error_code SyncPath(const std::filesystem::path& path, int flags, Sync sync
 }
 #endif
 
-bool SameFolder(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool SameFolder(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
+  if (files.Equivalent(FolderOf(a), FolderOf(b))) return true;
   std::error_code ec;
-  if (std::filesystem::equivalent(FolderOf(a), FolderOf(b), ec)) return true;
   const auto key = [&](const std::filesystem::path& p) {
     return FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(p), ec).lexically_normal()));
   };
   return key(a) == key(b);
-}
-
-unsigned long ThisProcess() {
-#ifdef _WIN32
-  return GetCurrentProcessId();
-#else
-  return static_cast<unsigned long>(getpid());
-#endif
 }
 
 #ifdef _WIN32
@@ -289,6 +279,25 @@ std::unique_ptr<Hold> FileSystem::Claim(const std::filesystem::path& file, std::
 #endif
 }
 
+std::filesystem::file_status FileSystem::Status(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::status(path, ec);
+}
+
+bool FileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
+std::unique_ptr<std::ofstream> FileSystem::Create(const std::filesystem::path& file) {
+  errno = 0;
+  return std::make_unique<std::ofstream>(file, std::ios::binary | std::ios::trunc);
+}
+
+std::unique_ptr<std::istream> FileSystem::Read(const std::filesystem::path& file) {
+  return std::make_unique<std::ifstream>(file, std::ios::binary);
+}
+
 FileSystem& SystemFiles() {
   static FileSystem files;
   return files;
@@ -304,41 +313,10 @@ bool HeldOpen(const std::error_code& ec) {
 #endif
 }
 
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code ec;
-  if (std::filesystem::equivalent(a, b, ec)) return true;
+bool SameFile(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
+  if (files.Equivalent(a, b)) return true;
   return FoldUtf8(PathToUtf8(a.filename())) == FoldUtf8(PathToUtf8(b.filename())) &&
-         SameFolder(a.parent_path(), b.parent_path());
-}
-
-RunId NewRun() {
-  static std::mutex mutex;
-  static std::mt19937_64 random{std::random_device{}()};
-  const std::lock_guard lock(mutex);
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
-  return {ThisProcess(), hex};
-}
-
-namespace {
-constexpr char kRunMark[] = ".vehisect-";
-}  // namespace
-
-std::string RunFileTail(const RunFileName& file) {
-  return kRunMark + std::to_string(file.run.process) + "-" + file.run.run + "-" + std::to_string(file.output) + "." +
-         file.kind;
-}
-
-std::optional<RunFileName> ParseRunFile(const std::string& name) {
-  static const std::regex tail(R"(\.vehisect-([0-9]{1,10})-([0-9a-f]{16})-([0-9]{1,9})\.(new|old)$)");
-  std::smatch match;
-  if (!std::regex_search(name, match, tail)) return std::nullopt;
-  RunFileName file;
-  file.run.process = std::stoul(match[1]);
-  file.run.run = match[2];
-  file.output = std::stoul(match[3]);
-  file.kind = match[4];
-  return file;
+         SameFolder(files, a.parent_path(), b.parent_path());
 }
 
 }  // namespace vehisect

@@ -1,8 +1,9 @@
 #pragma once
 
 #include <filesystem>
+#include <fstream>
+#include <istream>
 #include <memory>
-#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -42,6 +43,15 @@ class FileSystem {
   /// Takes the lock of `folder` when no other run holds it: the lock, or nothing while another
   /// run holds it; an error in `ec` when the folder cannot be locked at all.
   virtual std::unique_ptr<Hold> TryLockFolder(const std::filesystem::path& folder, std::error_code& ec);
+  /// The status of `path`, links followed; `file_type::not_found` where nothing is.
+  virtual std::filesystem::file_status Status(const std::filesystem::path& path);
+  /// Whether `a` and `b` are one file by identity (false where either is missing).
+  virtual bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b);
+  /// Creates the file `file`, or empties it, for writing; a stream that failed when it cannot,
+  /// with errno set.
+  virtual std::unique_ptr<std::ofstream> Create(const std::filesystem::path& file);
+  /// Opens the file `file` for reading; a stream that failed when it cannot.
+  virtual std::unique_ptr<std::istream> Read(const std::filesystem::path& file);
   /// Claims the file `file` for this run while no other run does: the claim, held until it is
   /// destroyed or the process ends in any way; nothing while another run holds one; an error in
   /// `ec` when it cannot be claimed or `file` no longer names the file claimed.
@@ -55,34 +65,9 @@ FileSystem& SystemFiles();
 /// file open without delete sharing cannot be renamed or replaced.
 bool HeldOpen(const std::error_code& ec);
 
-/// Whether `a` and `b` name the same file: the same file by identity, or names in one folder
-/// that a case-blind file system takes for one (FAT and exFAT give each spelling its own
-/// identity).
-bool SameFile(const std::filesystem::path& a, const std::filesystem::path& b);
-
-/// The identity of this process and of one run in it, as temporary file names carry it.
-struct RunId {
-  unsigned long process = 0;
-  std::string run;  ///< 16 random hex digits
-};
-
-/// A new identity for a run of this process.
-RunId NewRun();
-
-/// A file that a run writes beside an output: "new" while the output is written, "old" for
-/// the older file it replaces while the commit runs, "kept" for an older file that could not
-/// be put back.
-struct RunFileName {
-  RunId run;
-  std::size_t output = 0;  ///< the output's number in the run, from 1
-  std::string kind;        ///< "new", "old" or "kept"
-};
-
-/// The tail of such a file's name: ".vehisect-PID-RUN-K.KIND".
-std::string RunFileTail(const RunFileName& file);
-
-/// The run file whose name (UTF-8) is `name`, when it ends exactly as RunFileTail makes it
-/// with the kind "new" or "old"; a kept file is never taken for one.
-std::optional<RunFileName> ParseRunFile(const std::string& name);
+/// Whether `a` and `b` name the same file in `files`: the same file by identity, or names in
+/// one folder that a case-blind file system takes for one (FAT and exFAT give each spelling
+/// its own identity).
+bool SameFile(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b);
 
 }  // namespace vehisect

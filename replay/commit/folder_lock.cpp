@@ -3,7 +3,7 @@
 #include <thread>
 
 #include "replay/base/error.h"
-#include "replay/run/names.h"
+#include "replay/base/paths.h"
 
 namespace vehisect {
 

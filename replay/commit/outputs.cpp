@@ -5,51 +5,34 @@
 #include <set>
 #include <string_view>
 
+#include "replay/base/case_fold.h"
 #include "replay/base/error.h"
+#include "replay/base/paths.h"
 #include "replay/commit/folder_lock.h"
-#include "replay/run/names.h"
-#include "replay/format/same_race.h"
 
 namespace vehisect {
 namespace {
-
-// A file of the run `run` in `folder` for its `k`th output, `name`. The name shows the output
-// and the run, for the player and for the next run's cleanup; the number keeps apart outputs
-// whose names were shortened alike.
-std::filesystem::path RunFile(const std::filesystem::path& folder, const std::string& name, const RunId& run,
-                              std::size_t k, const char* kind) {
-  return OutputPath(folder, FittedName(name, RunFileTail({run, k, kind})));
-}
 
 std::string Failure(const std::error_code& ec) {
   return HeldOpen(ec) ? "it open in another program; close it and try again" : ec.message();
 }
 
-// Whether the file `existing` holds the race of the new output `fresh`.
-bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) {
-  std::ifstream old(existing, std::ios::binary), now(fresh, std::ios::binary);
-  return old && now && SameRace(old, now);
-}
-
 }  // namespace
 
-void CheckOutputName(const std::filesystem::path& output, const std::filesystem::path& input) {
-  if (SameFile(output, input)) {
+void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input) {
+  if (SameFile(files, output, input)) {
     throw ReplayError(PathToUtf8(output), 0, "an output name other than the replay being split", "the replay itself");
   }
-  std::error_code ec;
-  const auto status = std::filesystem::status(output, ec);
+  const auto status = files.Status(output);
   if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) {
     throw ReplayError(PathToUtf8(output), 0, "a file name free for the output", "something other than a file there");
   }
 }
 
-bool CanWriteIn(const std::filesystem::path& folder) {
-  const RunId run = NewRun();
-  const std::filesystem::path probe = RunFile(folder, "vehisect-probe", run, 0, "new");
-  const bool created = std::ofstream(probe, std::ios::binary).is_open();
-  std::error_code ec;
-  std::filesystem::remove(probe, ec);
+bool CanWriteIn(const std::filesystem::path& folder, FileSystem& files) {
+  const std::filesystem::path probe = RunFilePath(folder, "vehisect-probe", {NewRun(), 0, "new"});
+  const bool created = files.Create(probe)->is_open();
+  if (created) files.Remove(probe);
   return created;
 }
 
@@ -58,7 +41,7 @@ struct FileOutputStore::Output {
   std::string name;
   std::filesystem::path final;
   std::filesystem::path temporary;
-  std::ofstream stream;
+  std::unique_ptr<std::ofstream> stream;
   std::unique_ptr<Hold> claim;   // tells other runs' cleanup that `temporary` is in use
   std::filesystem::path backup;  // the older file of the output's name, while the commit runs
   bool in = false;               // the output has been renamed to `final`
@@ -80,6 +63,16 @@ FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::
 
 FileOutputStore::~FileOutputStore() { Discard(); }
 
+bool FileOutputStore::Exists(const std::filesystem::path& path) const {
+  return std::filesystem::exists(files_.Status(path));
+}
+
+bool FileOutputStore::HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const {
+  if (!options_.sameRace) return false;
+  const std::unique_ptr<std::istream> old = files_.Read(existing), now = files_.Read(fresh);
+  return *old && *now && options_.sameRace(*old, *now);
+}
+
 std::string FileOutputStore::Describe(const std::string& name) const {
   return PathToUtf8(OutputPath(folder_, name));
 }
@@ -89,33 +82,32 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   output->k = outputs_.size() + 1;
   output->name = name;
   output->final = OutputPath(folder_, name);
-  CheckOutputName(output->final, input_);
-  output->temporary = RunFile(folder_, name, run_, output->k, "new");
+  CheckOutputName(files_, output->final, input_);
+  output->temporary = RunFilePath(folder_, name, {run_, output->k, "new"});
   // Claimed at once, so that no other run's cleanup takes it for a leftover; a cleanup that
   // removed it first makes it be created again.
   for (int attempt = 1; !output->claim; ++attempt) {
-    errno = 0;
-    output->stream.open(output->temporary, std::ios::binary | std::ios::trunc);
-    if (!output->stream) throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
+    output->stream = files_.Create(output->temporary);
+    if (!*output->stream) throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
     std::error_code ec;
     output->claim = files_.Claim(output->temporary, ec);
     if (!output->claim && attempt == 3) {
-      output->stream.close();
+      output->stream->close();
       files_.Remove(output->temporary);
       throw ReplayError(Describe(name), 0, "to create the output",
                         ec ? ec.message() : "another run taking it away; try again");
     }
-    if (!output->claim) output->stream.close();
+    if (!output->claim) output->stream->close();
   }
   outputs_.push_back(std::move(output));
-  return outputs_.back()->stream;
+  return *outputs_.back()->stream;
 }
 
 std::vector<std::string> FileOutputStore::Commit() {
   for (const auto& output : outputs_) {
     errno = 0;
-    output->stream.close();
-    if (output->stream.fail()) {
+    output->stream->close();
+    if (output->stream->fail()) {
       throw ReplayError(PathToUtf8(output->final), 0, "to write the output", SystemErrorText(errno));
     }
   }
@@ -135,7 +127,7 @@ std::vector<std::string> FileOutputStore::Commit() {
     });
     // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
     CleanLeftovers();
-    for (const auto& output : outputs_) CheckOutputName(output->final, input_);
+    for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_);
     const OtherRaces others = FindOtherRaces();
     if (!Covered(others, asked)) continue;
     Settle(others, answer);
@@ -151,10 +143,7 @@ bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::stri
 std::vector<std::string> FileOutputStore::Place() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
   bool replacing = false;
-  for (const auto& output : outputs_) {
-    std::error_code ec;
-    replacing = replacing || std::filesystem::exists(output->final, ec);
-  }
+  for (const auto& output : outputs_) replacing = replacing || Exists(output->final);
   // An older file must never give way to bytes that are still only in memory: after a power
   // loss its name would hold an empty file.
   if (replacing) {
@@ -196,8 +185,7 @@ std::vector<std::string> FileOutputStore::Place() {
 FileOutputStore::OtherRaces FileOutputStore::FindOtherRaces() const {
   OtherRaces others;
   for (const auto& output : outputs_) {
-    std::error_code ec;
-    if (!std::filesystem::exists(output->final, ec)) continue;
+    if (!Exists(output->final)) continue;
     // What this run wrote itself is never replaced, whatever race it holds.
     const bool ours = options_.batch != nullptr && options_.batch->Wrote(output->final);
     if (!ours && HoldsSameRace(output->final, output->temporary)) continue;
@@ -245,11 +233,12 @@ void FileOutputStore::Renumber(Output& output) {
     const std::filesystem::path final = OutputPath(folder_, name);
     const std::string key = FoldUtf8(PathToUtf8(final.filename()));
     if (outputs.count(key) != 0) continue;
-    std::error_code ec;
-    if (taken.count(key) != 0 || std::filesystem::exists(final, ec)) {
+    if (taken.count(key) != 0 || Exists(final)) {
       // Kept both before: a file of this race under a numbered name is this output already.
       const bool ours = options_.batch != nullptr && options_.batch->Wrote(final);
-      if (ours || !std::filesystem::is_regular_file(final, ec) || !HoldsSameRace(final, output.temporary)) continue;
+      if (ours || !std::filesystem::is_regular_file(files_.Status(final)) || !HoldsSameRace(final, output.temporary)) {
+        continue;
+      }
     }
     output.name = std::move(name);
     output.final = final;
@@ -275,17 +264,16 @@ void FileOutputStore::Place(Output& output) {
   const std::string shown = PathToUtf8(output.final);
   // A file system that folds names by rules of its own may take two names of the run for one.
   for (const auto& other : outputs_) {
-    if (other->in && SameFile(other->final, output.final)) {
+    if (other->in && SameFile(files_, other->final, output.final)) {
       throw ReplayError(shown, 0, "a name of its own for each output",
                         PathToUtf8(other->final.filename()) + ", which the file system takes for the same name");
     }
   }
-  std::error_code ec;
-  const bool replacing = std::filesystem::exists(output.final, ec);
+  const bool replacing = Exists(output.final);
   if (replacing) {
     // A second name for the older file: the rename below replaces it in one step, and a
     // rollback renames it back the same way.
-    const std::filesystem::path backup = RunFile(folder_, output.name, run_, output.k, "old");
+    const std::filesystem::path backup = RunFilePath(folder_, output.name, {run_, output.k, "old"});
     if (const std::error_code kept = files_.Keep(output.final, backup)) {
       throw ReplayError(shown, 0,
                         HeldOpen(kept) ? "to replace the output" : "to keep the older file until the new one is in place",
@@ -309,7 +297,7 @@ std::string FileOutputStore::PutBack() noexcept {
     } else if (output.in) {
       if (files_.Rename(output.backup, output.final)) {
         // Out of the cleanup's way: the next run must not take these bytes for a leftover.
-        const std::filesystem::path kept = RunFile(folder_, output.name, run_, output.k, "kept");
+        const std::filesystem::path kept = RunFilePath(folder_, output.name, {run_, output.k, "kept"});
         bool moved = !files_.Rename(output.backup, kept);
         if (!moved && !files_.Keep(output.backup, kept)) {
           moved = true;
@@ -331,7 +319,7 @@ std::string FileOutputStore::PutBack() noexcept {
 
 void FileOutputStore::Discard() noexcept {
   for (const auto& output : outputs_) {
-    output->stream.close();
+    output->stream->close();
     if (output->in || output->temporary.empty()) continue;  // in place for good, or put back
     // Missing, it was moved or removed by someone else: the player must hear of it all the same.
     if (const std::error_code ec = files_.Remove(output->temporary)) {

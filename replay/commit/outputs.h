@@ -12,6 +12,7 @@
 #include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
 #include "replay/commit/file_system.h"
+#include "replay/commit/run_files.h"
 
 namespace vehisect {
 
@@ -39,10 +40,10 @@ class OutputStore {
 
 /// Raises ReplayError when no output may be written at `output`: it is the replay `input`
 /// itself, or something other than a file stands there.
-void CheckOutputName(const std::filesystem::path& output, const std::filesystem::path& input);
+void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input);
 
 /// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
-bool CanWriteIn(const std::filesystem::path& folder);
+bool CanWriteIn(const std::filesystem::path& folder, FileSystem& files = SystemFiles());
 
 /// Called with a note for the user while a commit goes on: what it waits for, what it cleaned.
 using Notice = std::function<void(const std::string&)>;
@@ -71,8 +72,11 @@ struct CommitOptions {
   const CancelToken* cancel = nullptr;  ///< a stop, honoured while the commit waits for the folder
   Notice notice;                        ///< hears what the commit waits for and which leftovers it removes
   OtherRaceChoice otherRace;            ///< asked about files of another race; none: kStop
-  const Batch* batch = nullptr;         ///< the run's replays and earlier outputs, never replaced
+  Batch* batch = nullptr;               ///< the run's replays and earlier outputs, never replaced
   FileSystem* files = nullptr;          ///< the file operations; none: the system's
+  /// Whether the existing file read from `existing` holds the race of the new output read from
+  /// `fresh`, and may be replaced without leave; none: no file may.
+  std::function<bool(std::istream& existing, std::istream& fresh)> sameRace;
 };
 
 /// Outputs as files in a folder, written to temporary files there and put in place on Commit,
@@ -96,6 +100,8 @@ class FileOutputStore : public OutputStore {
   static bool Covered(const OtherRaces& others, const std::set<std::string>& asked);
   void Settle(const OtherRaces& others, OtherRace choice);
   std::vector<FolderEntry> ListFolder();
+  bool Exists(const std::filesystem::path& path) const;
+  bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;
   void CleanLeftovers();
   void Renumber(Output& output);
   std::vector<std::string> Place();

@@ -70,7 +70,7 @@ ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::fil
   for (VehicleListing& v : listing.vehicles) {
     const std::filesystem::path output = OutputPath(outputFolder, v.output);
     // What a split would refuse, the listing refuses too, and opens nothing that could block.
-    if (listing.vehicles.size() > 1) CheckOutputName(output, replayPath);
+    if (listing.vehicles.size() > 1) CheckOutputName(SystemFiles(), output, replayPath);
     std::error_code ec;
     if (std::filesystem::exists(output, ec)) v.existing = Existing::kOtherRace;
     any = any || v.existing != Existing::kNone;

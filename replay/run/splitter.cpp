@@ -8,6 +8,7 @@
 #include "replay/run/names.h"
 #include "replay/format/reader.h"
 #include "replay/format/replay_file.h"
+#include "replay/format/same_race.h"
 #include "replay/format/record.h"
 #include "replay/format/writer.h"
 
@@ -27,7 +28,7 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
 SplitResult SplitStream(std::istream& replay, const std::string& replayName, const SplitOptions& options,
                   WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
   const CancelToken never;
-  const CancelToken& cancel = options.cancel != nullptr ? *options.cancel : never;
+  const CancelToken& cancel = options.commit.cancel != nullptr ? *options.commit.cancel : never;
   LineReader reader(replay, replayName);
   const ReplayHeader header = ReadHeader(reader);
   if (header.vehicleCount == 1) return {true, {}, {}};
@@ -36,7 +37,7 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
   const std::vector<std::size_t> chosen = SelectVehicles(header, names, options.vehicles, replayName);
   SplitResult result;
   for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
-  if (options.batch != nullptr) options.batch->Check(PathFromUtf8(replayName), folder, result.outputs);
+  if (options.commit.batch != nullptr) options.commit.batch->Check(PathFromUtf8(replayName), folder, result.outputs);
   cancel.ThrowIfRequested(replayName);
   try {
     // Declared first, so that it outlives the writers whose buffers it writes.
@@ -81,7 +82,7 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
     throw;
   }
   result.warnings = store.warnings();
-  if (options.batch != nullptr) options.batch->Add(PathFromUtf8(replayName), folder, result.outputs);
+  if (options.commit.batch != nullptr) options.commit.batch->Add(PathFromUtf8(replayName), folder, result.outputs);
   return result;
 }
 
@@ -110,8 +111,9 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
-    FileOutputStore outputs(outputFolder, replayPath,
-                            {options.cancel, options.notice, options.otherRace, options.batch, nullptr});
+    CommitOptions commit = options.commit;
+    commit.sameRace = [](std::istream& existing, std::istream& fresh) { return SameRace(existing, fresh); };
+    FileOutputStore outputs(outputFolder, replayPath, std::move(commit));
     result = SplitStream(replay, shown, options, window, outputs, outputFolder);
   }  // every file is closed before the caller reports the end
   return result;

@@ -24,11 +24,10 @@ std::string RefusalOnOneLine();
 struct SplitOptions {
   bool useRecordPtr = false;          ///< what the "Use demoRecordPtr" check box does
   std::vector<std::string> vehicles;  ///< positions or drivers (UTF-8) to write; empty: all
-  Batch* batch = nullptr;             ///< the batch the run belongs to, if any
   bool plainRecords = true;           ///< take the fast path for records as the game writes them
-  const CancelToken* cancel = nullptr;  ///< a stop, honoured until the outputs are put in place
-  Notice notice;                        ///< hears what a file run waits for and cleans up
-  OtherRaceChoice otherRace;            ///< decides about files of another race; none: stop
+  /// How the outputs are committed: its stop is honoured while the replay is read too, and its
+  /// batch checks the names; a file run compares races with SameRace.
+  CommitOptions commit;
 };
 
 /// What a run did, beyond the window operations it called.
