@@ -7,6 +7,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <getopt.h>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -152,80 +153,58 @@ void PrintHelp() {
             << "were put in place.\n";
 }
 
-// Reads the arguments as getopt does: short options combine ("-qo DIR") and take their value
-// attached or apart ("-oDIR", "-o DIR"); long ones take it after "=" or apart. Returns
+// The long options that have no short form.
+enum : int { kUseRecordPtr = 256, kReplace, kKeepBoth, kList, kJson, kVersion };
+
+// Reads the arguments with getopt_long: short options combine ("-qo DIR") and take their
+// value attached or apart ("-oDIR", "-o DIR"); long ones take it after "=" or apart. Returns
 // nothing when the program has answered already (--help, --version).
 std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
+  static const option kLong[] = {
+      {"use-record-ptr", no_argument, nullptr, kUseRecordPtr}, {"output-dir", required_argument, nullptr, 'o'},
+      {"vehicle", required_argument, nullptr, 'v'},           {"replace", no_argument, nullptr, kReplace},
+      {"keep-both", no_argument, nullptr, kKeepBoth},          {"quiet", no_argument, nullptr, 'q'},
+      {"list", no_argument, nullptr, kList},                   {"json", no_argument, nullptr, kJson},
+      {"help", no_argument, nullptr, 'h'},                     {"version", no_argument, nullptr, kVersion},
+      {nullptr, 0, nullptr, 0}};
+  std::vector<std::string> storage = {"vehisect-cli"};
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& arg : storage) argv.push_back(arg.data());
+  argv.push_back(nullptr);
+  const int argc = static_cast<int>(storage.size());
+
   Options options;
-  std::size_t i = 0;
-  const auto value = [&](const std::string& option, std::string attached, bool hasAttached) {
-    if (!hasAttached) {
-      if (++i == args.size()) throw UsageError{"option " + option + " needs a value"};
-      attached = args[i];
-    }
-    if (attached.empty()) throw UsageError{"option " + option + " needs a value, found an empty one"};
-    return attached;
-  };
-  bool optionsEnded = false;
-  for (; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
-      options.replays.push_back(arg);
-    } else if (arg == "--") {
-      optionsEnded = true;
-    } else if (arg.rfind("--", 0) == 0) {
-      const std::size_t equals = arg.find('=');
-      const std::string name = arg.substr(0, equals);
-      const bool hasValue = equals != std::string::npos;
-      const std::string attached = hasValue ? arg.substr(equals + 1) : "";
-      const auto flag = [&](bool& target) {
-        if (hasValue) throw UsageError{"option " + name + " takes no value"};
-        target = true;
-      };
-      if (name == "--help") {
-        PrintHelp();
-        return std::nullopt;
-      } else if (name == "--version") {
-        std::cout << "vehisect-cli " << VEHISECT_VERSION << "\n";
-        return std::nullopt;
-      } else if (name == "--use-record-ptr") {
-        flag(options.split.useRecordPtr);
-      } else if (name == "--quiet") {
-        flag(options.quiet);
-      } else if (name == "--replace") {
-        flag(options.replace);
-      } else if (name == "--keep-both") {
-        flag(options.keepBoth);
-      } else if (name == "--list") {
-        flag(options.list);
-      } else if (name == "--json") {
-        flag(options.json);
-      } else if (name == "--output-dir") {
-        options.outputFolder = value(name, attached, hasValue);
-      } else if (name == "--vehicle") {
-        options.split.vehicles.push_back(value(name, attached, hasValue));
-      } else {
+  opterr = 0;  // its problems are told in our words
+  optind = 1;
+  for (int index = -1, c; (c = getopt_long(argc, argv.data(), ":hqo:v:", kLong, &index)) != -1; index = -1) {
+    const std::string given = argv[optind - 1];
+    // The option as the user wrote it: "--name" without its value, or "-x".
+    const std::string name = index >= 0                   ? std::string("--") + kLong[index].name
+                             : given.rfind("--", 0) == 0 ? given.substr(0, given.find('='))
+                                                          : std::string("-") + static_cast<char>(c == ':' || c == '?' ? optopt : c);
+    switch (c) {
+      case 'h': PrintHelp(); return std::nullopt;
+      case kVersion: std::cout << "vehisect-cli " << VEHISECT_VERSION << "\n"; return std::nullopt;
+      case kUseRecordPtr: options.split.useRecordPtr = true; break;
+      case 'q': options.quiet = true; break;
+      case kReplace: options.replace = true; break;
+      case kKeepBoth: options.keepBoth = true; break;
+      case kList: options.list = true; break;
+      case kJson: options.json = true; break;
+      case 'o':
+      case 'v':
+        if (*optarg == '\0') throw UsageError{"option " + name + " needs a value, found an empty one"};
+        (c == 'o' ? options.outputFolder : options.split.vehicles.emplace_back()) = optarg;
+        break;
+      case ':': throw UsageError{"option " + name + " needs a value"};
+      default:
+        // A long option that exists but was given a value, or one that does not exist.
+        if (optopt != 0 && given.rfind("--", 0) == 0) throw UsageError{"option " + name + " takes no value"};
         throw UsageError{"unknown option " + name};
-      }
-    } else {
-      for (std::size_t c = 1; c < arg.size(); ++c) {
-        const std::string option = std::string("-") + arg[c];
-        const std::string rest = arg.substr(c + 1);
-        if (arg[c] == 'h') {
-          PrintHelp();
-          return std::nullopt;
-        } else if (arg[c] == 'q') {
-          options.quiet = true;
-        } else if (arg[c] == 'o' || arg[c] == 'v') {
-          const std::string given = value(option, rest, !rest.empty());
-          (arg[c] == 'o' ? options.outputFolder : options.split.vehicles.emplace_back()) = given;
-          break;
-        } else {
-          throw UsageError{"unknown option " + option};
-        }
-      }
     }
   }
+  for (int i = optind; i < argc; ++i) options.replays.push_back(argv[i]);
   if (options.replays.empty()) throw UsageError{"no replay given"};
   if (options.json && !options.list) throw UsageError{"--json goes with --list"};
   if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};

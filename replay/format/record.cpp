@@ -13,7 +13,7 @@
 #include "replay/format/items.h"
 #include "replay/format/numbers.h"
 #include "replay/base/text.h"
-#include "replay/format/writer.h"
+#include "replay/format/lines.h"
 
 namespace vehisect {
 namespace {

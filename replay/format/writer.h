@@ -17,12 +17,6 @@
 
 namespace vehisect {
 
-/// Appends `line` and the CR LF terminator that every written line carries.
-inline void AppendLine(std::string& out, std::string_view line) {
-  out.append(line.data(), line.size());
-  out.append("\r\n", 2);
-}
-
 /// Writes `bytes` to `out`, raising ReplayError naming `file` when the stream fails.
 void WriteBytes(std::ostream& out, std::string_view bytes, const std::string& file);
 

@@ -5,6 +5,7 @@
 
 #include "replay/base/error.h"
 #include "replay/format/header.h"
+#include "replay/format/lines.h"
 #include "replay/run/names.h"
 #include "replay/format/reader.h"
 #include "replay/format/replay_file.h"
@@ -51,7 +52,7 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
     for (const std::size_t k : chosen) {
       for (const std::string_view line : OutputHeaderLines(header, k, options.useRecordPtr)) {
         writerOf[k]->Write(line);
-        writerOf[k]->Write("\r\n");
+        writerOf[k]->Write(kLineEnd);
       }
     }
 
