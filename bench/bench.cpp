@@ -102,6 +102,13 @@ void Read(const fs::path& replay) {
 }
 
 // Prints the median of `values` and their spread, smallest to largest.
+// The ratio of each run's `a` to its `b`.
+std::vector<double> Ratios(const std::vector<double>& a, const std::vector<double>& b) {
+  std::vector<double> ratios;
+  for (std::size_t run = 0; run < a.size(); ++run) ratios.push_back(a[run] / b[run]);
+  return ratios;
+}
+
 void Report(const char* what, std::vector<double> values, const char* unit = " s") {
   std::sort(values.begin(), values.end());
   std::printf("%-14s %.3f%s median, %.3f to %.3f\n", what, values[values.size() / 2], unit, values.front(),
@@ -215,16 +222,12 @@ int main(int argc, char** argv) {
                 sizes.size(), MiB(output), kRuns);
     Report("split", split);
     Report("over outputs", replace);
-    std::vector<double> replaceRatio;
-    for (int run = 0; run < kRuns; ++run) replaceRatio.push_back(replace[run] / split[run]);
-    Report("over/split", replaceRatio, "");
+    Report("over/split", Ratios(replace, split), "");
     Report("copy", copy);
     Report("split/copy", ratio, "");
     Report("list", list);
     Report("read (cat)", read);
-    std::vector<double> listRatio;
-    for (int run = 0; run < kRuns; ++run) listRatio.push_back(list[run] / read[run]);
-    Report("list/read", listRatio, "");
+    Report("list/read", Ratios(list, read), "");
     Report("vehicle 1 of 8", one);
     std::printf("peak memory    %.1f MiB at start, %.1f MiB after %.0f MiB, %.1f MiB after %.0f MiB\n",
                 startPeak, smallPeak, MiB(static_cast<double>(fs::file_size(small))), largePeak, MiB(input));

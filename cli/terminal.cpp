@@ -3,6 +3,7 @@
 #include <cstring>
 #include <iostream>
 #include <streambuf>
+#include <string_view>
 
 #ifdef _WIN32
 #include <io.h>
@@ -11,6 +12,8 @@
 #else
 #include <unistd.h>
 #endif
+
+#include "replay/base/encoding.h"
 
 namespace vehisect {
 namespace {
@@ -36,15 +39,13 @@ class ConsoleBuffer : public std::streambuf {
     std::size_t whole = length;
     for (std::size_t back = 1; back <= 3 && back <= length; ++back) {
       const auto byte = static_cast<unsigned char>(buffer_[length - back]);
-      if ((byte & 0xC0) == 0x80) continue;
+      if (IsUtf8Continuation(static_cast<char>(byte))) continue;
       const std::size_t needed = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
       if (needed > back) whole = length - back;
       break;
     }
     if (whole > 0) {
-      const int size = MultiByteToWideChar(CP_UTF8, 0, buffer_, static_cast<int>(whole), nullptr, 0);
-      std::wstring wide(static_cast<std::size_t>(size), L'\0');
-      MultiByteToWideChar(CP_UTF8, 0, buffer_, static_cast<int>(whole), wide.data(), size);
+      const std::wstring wide = Utf16FromUtf8(std::string_view(buffer_, whole));
       DWORD written = 0;
       if (!WriteConsoleW(console_, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr)) return -1;
     }

@@ -20,12 +20,7 @@
 namespace vehisect {
 namespace {
 
-using testing::FakeWindow;
-using testing::MemoryOutputStore;
-using testing::ReplayBuilder;
-using testing::Shared;
-using testing::TempFolder;
-using testing::Vehicle;
+using namespace testing;  // the fakes and the replay builder
 using Names = std::set<std::string>;
 
 class FileSplitTest : public ::testing::Test {

@@ -21,10 +21,7 @@
 
 namespace {
 
-using vehisect::testing::ReplayBuilder;
-using vehisect::testing::Shared;
-using vehisect::testing::TempFolder;
-using vehisect::testing::Vehicle;
+using namespace vehisect::testing;  // the replay builder and the temporary folder
 using Names = std::set<std::string>;
 
 std::string Narrow(const std::wstring& wide) { return vehisect::PathToUtf8(std::filesystem::path(wide)); }

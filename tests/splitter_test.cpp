@@ -12,11 +12,7 @@
 namespace vehisect {
 namespace {
 
-using testing::FakeWindow;
-using testing::MemoryOutputStore;
-using testing::ReplayBuilder;
-using testing::Shared;
-using testing::Vehicle;
+using namespace testing;  // the fakes and the replay builder
 
 class SplitterTest : public ::testing::Test {
  protected:

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <utility>
 
+#include "replay/base/encoding.h"
 #include "replay/run/names.h"
 #include "window/tooltip.h"
 
@@ -27,13 +28,7 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
 // The flow's texts are UTF-8; every API call takes UTF-16.
-std::wstring Widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<std::size_t>(size), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-  return wide;
-}
+std::wstring Widen(const std::string& utf8) { return vehisect::Utf16FromUtf8(utf8); }
 
 // Gets a device context of the screen and gives it back.
 class ScreenDc {

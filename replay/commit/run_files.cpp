@@ -6,26 +6,9 @@
 #include <regex>
 
 #include "replay/base/paths.h"
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#else
-#include <unistd.h>
-#endif
+#include "replay/base/process.h"
 
 namespace vehisect {
-namespace {
-
-unsigned long ThisProcess() {
-#ifdef _WIN32
-  return GetCurrentProcessId();
-#else
-  return static_cast<unsigned long>(getpid());
-#endif
-}
-
-}  // namespace
 
 RunId NewRun() {
   static std::mutex mutex;

@@ -1,0 +1,8 @@
+#pragma once
+
+namespace vehisect {
+
+/// The number of this process, as the system gives it.
+unsigned long ThisProcess();
+
+}  // namespace vehisect
