@@ -1,0 +1,271 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+#include <thread>
+
+#include "fake_window.h"
+#include "replay/base/error.h"
+#include "replay/commit/folder_lock.h"
+#include "replay/commit/outputs.h"
+#include "replay/run/splitter.h"
+#include "replay_builder.h"
+#include "temp_folder.h"
+
+namespace vehisect {
+namespace {
+
+using namespace testing;  // the fakes and the replay builder
+using Names = std::set<std::string>;
+
+// The file operations of a commit as a log, with the run's part of temporary names as "*";
+// from step `failAt` on, the step fails, or, when `dies`, it and every later one does nothing,
+// as when the program is killed there.
+class LoggedFiles : public FileSystem {
+ public:
+  std::vector<std::string> log;
+  int failAt = 0;
+  bool dies = false;
+  std::set<int> failing;  // further steps that fail
+
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step("rename " + Name(from) + " " + Name(to), [&] { return FileSystem::Rename(from, to); });
+  }
+  std::error_code Keep(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step("keep " + Name(from) + " " + Name(to), [&] { return FileSystem::Keep(from, to); });
+  }
+  std::error_code Flush(const std::filesystem::path& file) override {
+    return Step("flush " + Name(file), [&] { return FileSystem::Flush(file); });
+  }
+  std::error_code FlushFolder(const std::filesystem::path& folder) override {
+    return Step("flush the folder", [&] { return FileSystem::FlushFolder(folder); });
+  }
+  std::error_code Remove(const std::filesystem::path& file) override {
+    return Step("remove " + Name(file), [&] { return FileSystem::Remove(file); });
+  }
+
+ private:
+  static std::string Name(const std::filesystem::path& path) {
+    const std::string name = PathToUtf8(path.filename());
+    const std::size_t run = name.find(".vehisect-");
+    return run == std::string::npos ? name : name.substr(0, run) + ".*" + name.substr(name.rfind('.'));
+  }
+  template <typename Do>
+  std::error_code Step(const std::string& what, Do act) {
+    log.push_back(what);
+    const int step = static_cast<int>(log.size());
+    if (failing.count(step) == 0 && (failAt == 0 || step < failAt || (!dies && step > failAt))) return act();
+    return dies ? std::error_code() : std::make_error_code(std::errc::permission_denied);
+  }
+};
+
+class CommitTest : public ::testing::Test {
+ protected:
+  TempFolder folder;
+  ReplayBuilder replay;
+  FakeWindow window;
+  const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
+  const Names after = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"};
+  TempFolder out;
+
+  CommitTest() {
+    replay.vehicles.push_back({"truck.trk", "Cy"});
+    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
+  }
+
+  // Empties `out` but for the older outputs.
+  void Reset() {
+    std::filesystem::remove_all(out.path());
+    std::filesystem::create_directory(out.path());
+    for (const std::string& name : before) out.Write(name, "old " + name);
+  }
+
+  // Splits the replay into `out` through `files`; the error, or "no error".
+  std::string Commit(FileSystem& files) {
+    std::istringstream in(replay.Build());
+    CommitOptions options;
+    options.files = &files;
+    options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+    FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
+    try {
+      SplitReplay(in, "race.rpl", false, window, store);
+    } catch (const ReplayError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+};
+
+TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
+  LoggedFiles fresh;
+  EXPECT_EQ(Commit(fresh), "no error");
+  // Into a folder without older files nothing can be lost, so nothing is flushed.
+  EXPECT_EQ(fresh.log, (std::vector<std::string>{"rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+                                                 "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
+                                                 "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl"}));
+  std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");
+  LoggedFiles again;
+  EXPECT_EQ(Commit(again), "no error");
+  EXPECT_EQ(again.log, (std::vector<std::string>{
+                           "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
+                           "flush VH_CANYON_Cy.rpl.*.new",
+                           "keep VH_CANYON_Ann.rpl VH_CANYON_Ann.rpl.*.old",
+                           "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+                           "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
+                           "keep VH_CANYON_Cy.rpl VH_CANYON_Cy.rpl.*.old",
+                           "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
+                           "remove VH_CANYON_Ann.rpl.*.old", "remove VH_CANYON_Cy.rpl.*.old"}));
+  EXPECT_EQ(out.Names(), after);
+}
+
+// With any one step failing, every older output keeps its bytes and no file of the run is
+// left; a failure once all are in place is only a warning.
+TEST_F(CommitTest, AStepThatFailsChangesNothing) {
+  constexpr int kSteps = 11;
+  for (int k = 1; k <= kSteps; ++k) {
+    Reset();
+    LoggedFiles files;
+    files.failAt = k;
+    const std::string error = Commit(files);
+    if (k >= 9) {
+      EXPECT_EQ(error, "no error") << k;
+      for (const std::string& name : after) EXPECT_EQ(out.Read(name).find("old"), std::string::npos) << k;
+      continue;
+    }
+    const char* failed = k == 2 || k == 6 ? "VH_CANYON_Bo.rpl" : k == 1 || k == 4 || k == 5 ? "VH_CANYON_Ann.rpl" : "VH_CANYON_Cy.rpl";
+    const char* what = k <= 3   ? "expected to write the output to the disk"
+                       : k == 4 || k == 7 ? "expected to keep the older file until the new one is in place"
+                       : k == 6 ? "expected to put the output in place"
+                                : "expected to replace the output";
+    EXPECT_EQ(error, PathToUtf8(out.path() / failed) + ": " + what + ", found Permission denied") << k;
+    EXPECT_EQ(out.Names(), before) << k;
+    for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name) << k;
+  }
+}
+
+// A run killed at any step leaves every name whole, old or new; the next run into the folder
+// removes what the killed run left, but never the files of a run still going, whatever its
+// process, nor anything that only looks like a leftover.
+TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
+  const RunId going = NewRun();
+  const std::string live = "VH_CANYON_Ann.rpl" + RunFileTail({going, 1, "new"});
+  const std::string alike = "VH_CANYON_Ann.rpl.vehisect-1-" + going.run + "-x.old";
+  const std::string folder = "VH_CANYON_Ann.rpl" + RunFileTail({going, 2, "old"});
+  const std::string kept = "VH_CANYON_Ann.rpl" + RunFileTail({going, 3, "kept"});
+  for (int k = 1; k <= 11; ++k) {
+    Reset();
+    for (const std::string& name : {live, alike, kept}) out.Write(name, "live");
+    std::filesystem::create_directory(out.path() / folder);
+    std::error_code ec;
+    const auto claim = SystemFiles().Claim(out.path() / live, ec);
+    ASSERT_TRUE(claim) << ec.message();
+    {
+      LoggedFiles files;
+      files.failAt = k;
+      files.dies = true;
+      Commit(files);
+    }
+    for (const std::string& name : before) {
+      const std::string bytes = out.Read(name);
+      EXPECT_TRUE(bytes == "old " + name || bytes.find("\r\nvehicleCount\r\n1\r\n") != std::string::npos) << k << name;
+    }
+    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    Names expected = after;
+    expected.insert({live, alike, folder, kept});
+    EXPECT_EQ(out.Names(), expected) << k;
+  }
+}
+
+// An older file that could not be put back is kept under a name of its own, which the message
+// gives and no later run takes for a leftover.
+TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
+  Reset();
+  LoggedFiles files;
+  files.failing = {8, 11, 12};  // the rename of Cy, then the put-back of Ann and its rename aside
+  const std::string error = Commit(files);
+  EXPECT_EQ(files.log[12], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
+  const auto names = out.Names();
+  const auto kept = std::find_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".kept"); });
+  ASSERT_NE(kept, names.end());
+  EXPECT_NE(error.find("; then could not put back " + PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") + " (new; its older file is " + *kept + ")"),
+            std::string::npos) << error;
+  EXPECT_EQ(Commit(SystemFiles()), "no error");
+  EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
+}
+
+// A folder whose entries cannot be listed, or which cannot be locked, is refused before any
+// name in it is taken: its leftovers and free names cannot be known, nor other runs kept out.
+TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
+  struct Denied : FileSystem {
+    bool list = true;
+    std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
+      return list ? std::make_error_code(std::errc::permission_denied) : std::error_code();
+    }
+    std::unique_ptr<Hold> TryLockFolder(const std::filesystem::path&, std::error_code& ec) override {
+      ec = std::make_error_code(std::errc::no_lock_available);
+      return nullptr;
+    }
+  } denied;
+  Reset();
+  EXPECT_EQ(Commit(denied), PathToUtf8(out.path()) + ": expected a folder it can lock to put the outputs into, found "
+                            "No locks available");
+  struct Unlisted : FileSystem {
+    std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
+      return std::make_error_code(std::errc::permission_denied);
+    }
+  } unlisted;
+  EXPECT_EQ(Commit(unlisted), PathToUtf8(out.path()) + ": expected a folder it can list to put the outputs into, found "
+                              "Permission denied");
+  EXPECT_EQ(out.Names(), before);
+  for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name);
+}
+
+// The player's answer is awaited with the folder free for other runs.
+TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
+  Reset();
+  std::istringstream in(replay.Build());
+  CommitOptions options;
+  int asked = 0;
+  options.otherRace = [&](const OtherRaceQuestion& question) {
+    ++asked;
+    EXPECT_EQ(question.files.size(), 2u);
+    FolderLock free(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+    return OtherRace::kKeepBoth;
+  };
+  FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
+  EXPECT_EQ(SplitReplay(in, "race.rpl", false, window, store).outputs,
+            (std::vector<std::string>{"VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy (2).rpl"}));
+  EXPECT_EQ(asked, 1);
+}
+
+TEST_F(CommitTest, OneCommitAtATimeIntoAFolder) {
+  const TempFolder out;
+  std::optional<FolderLock> first;
+  first.emplace(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  int waited = 0;
+  CancelToken stop;
+  std::vector<std::string> errors;
+  // Threads of their own: on Windows a thread may take its own lock again.
+  for (const CancelToken* cancel : {static_cast<CancelToken*>(nullptr), &stop}) {
+    std::thread([&] {
+      try {
+        FolderLock second(SystemFiles(), out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
+      } catch (const ReplayError& e) {
+        errors.push_back(e.what());
+      }
+    }).join();
+    stop.Request();
+  }
+  EXPECT_EQ(waited, 1);
+  EXPECT_EQ(errors, (std::vector<std::string>{
+                        PathToUtf8(out.path()) + ": expected to put the outputs into the folder, found another "
+                                                 "run still writing to it after 1 s; try again",
+                        PathToUtf8(out.path()) + ": expected to split the replay, found the run stopped; no output "
+                                                 "was written or changed"}));
+  first.reset();
+  std::thread([&] { FolderLock again(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
+  EXPECT_EQ(out.Names(), Names{});
+}
+
+}  // namespace
+}  // namespace vehisect
