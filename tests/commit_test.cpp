@@ -6,6 +6,7 @@
 
 #include "fake_window.h"
 #include "replay/base/error.h"
+#include "replay/base/paths.h"
 #include "replay/commit/folder_lock.h"
 #include "replay/commit/outputs.h"
 #include "replay/run/splitter.h"
