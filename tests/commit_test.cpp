@@ -100,8 +100,10 @@ class CommitTest : public ::testing::Test {
 TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
   LoggedFiles fresh;
   EXPECT_EQ(Commit(fresh), "no error");
-  // Into a folder without older files nothing can be lost, so nothing is flushed.
-  EXPECT_EQ(fresh.log, (std::vector<std::string>{"rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+  // Into a folder without older files too, so that no name holds a file cut short.
+  EXPECT_EQ(fresh.log, (std::vector<std::string>{"flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
+                                                 "flush VH_CANYON_Cy.rpl.*.new",
+                                                 "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
                                                  "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
                                                  "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl"}));
   std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");

@@ -144,13 +144,11 @@ std::vector<std::string> FileOutputStore::Place() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
   bool replacing = false;
   for (const auto& output : outputs_) replacing = replacing || Exists(output->final);
-  // An older file must never give way to bytes that are still only in memory: after a power
-  // loss its name would hold an empty file.
-  if (replacing) {
-    for (const auto& output : outputs_) {
-      if (const std::error_code ec = files_.Flush(output->temporary)) {
-        throw ReplayError(PathToUtf8(output->final), 0, "to write the output to the disk", ec.message());
-      }
+  // No name may be given to bytes that are still only in memory: after a power loss it would
+  // hold a file cut short, in place of its older file or of nothing.
+  for (const auto& output : outputs_) {
+    if (const std::error_code ec = files_.Flush(output->temporary)) {
+      throw ReplayError(PathToUtf8(output->final), 0, "to write the output to the disk", ec.message());
     }
   }
   // Under the folder's lock no other run cleans up, so the claims may go: a put-back must be
