@@ -1,0 +1,28 @@
+# Writes changelog.gz, the package's changelog in Debian's format, from CHANGELOG.md: one entry
+# per version section ("## [1.0.0] - 2026-12-09"), its items as the entry's lines.
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md lines ENCODING UTF-8)
+set(entries "")
+set(entry "")
+macro(vehisect_close_entry)
+  if(version)
+    execute_process(COMMAND date -u -R -d "${date} 00:00:00" OUTPUT_VARIABLE when OUTPUT_STRIP_TRAILING_WHITESPACE
+                    COMMAND_ERROR_IS_FATAL ANY)
+    string(APPEND entries "vehisect (${version}) unstable; urgency=medium\n\n${entry}\n"
+           " -- ${CPACK_PACKAGE_CONTACT}  ${when}\n\n")
+  endif()
+endmacro()
+foreach(line IN LISTS lines)
+  if(line MATCHES "^## \\[([0-9.]+)\\] - ([0-9-]+)")
+    vehisect_close_entry()
+    set(version ${CMAKE_MATCH_1})
+    set(date ${CMAKE_MATCH_2})
+    set(entry "")
+  elseif(version AND line MATCHES "^- (.*)")
+    string(APPEND entry "  * ${CMAKE_MATCH_1}\n")
+  endif()
+endforeach()
+vehisect_close_entry()
+string(STRIP "${entries}" entries)
+file(WRITE ${CMAKE_BINARY_DIR}/changelog "${entries}\n")
+execute_process(COMMAND gzip -9nf ${CMAKE_BINARY_DIR}/changelog COMMAND_ERROR_IS_FATAL ANY)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
