@@ -10,6 +10,7 @@
 
 #include "cli_runner.h"
 #include "replay/commit/file_system.h"
+#include "replay/commit/run_files.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 
@@ -160,18 +161,23 @@ TEST_F(CliTest, NeverReplacesAReplayOfTheRun) {
 
 // The leftovers of a run that was killed are removed by the next run into the folder, which
 // says so; those of a run still going stay.
+// Only what a run of this computer left, whose process has ended; another computer's files
+// are named and left, as its runs cannot be seen from here.
 TEST_F(CliTest, RemovesWhatAKilledRunLeftAndSaysSo) {
   folder.Write("race.rpl", replay.Build());
-  const std::string dead = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
-  const std::string live = "VH_CANYON_Ann.rpl.vehisect-1-0123456789abcdef-1.new";  // this test's, in another process
-  folder.Write(dead, "partial");
-  folder.Write(live, "new");
+  const RunId here = NewRun();
+  const std::string dead = "VH_CANYON_Ann.rpl" + RunFileTail({{999999999, here.run}, 1, "new"});
+  const std::string live = "VH_CANYON_Ann.rpl" + RunFileTail({here, 1, "new"});  // this test's
+  const std::string other = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
+  for (const std::string& name : {dead, live, other}) folder.Write(name, "partial");
   std::error_code ec;
   const auto claim = SystemFiles().Claim(folder.path() / live, ec);
   const Outcome outcome = Run({"-q", "race.rpl"});
   EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.err, "vehisect-cli: removed " + dead + ", left by a run that was stopped\n");
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", live, "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  EXPECT_EQ(outcome.err, "vehisect-cli: removed " + dead + ", left by an earlier run\n"
+                         "vehisect-cli: left " + other + ": another run may still need them, or they hold older "
+                         "outputs; remove them yourself once no Vehisect runs there\n");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", live, other, "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
 TEST_F(CliTest, AsksLeaveToReplaceAnotherRacesOutputs) {

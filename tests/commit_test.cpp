@@ -100,49 +100,62 @@ class CommitTest : public ::testing::Test {
 TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
   LoggedFiles fresh;
   EXPECT_EQ(Commit(fresh), "no error");
-  // Into a folder without older files too, so that no name holds a file cut short.
-  EXPECT_EQ(fresh.log, (std::vector<std::string>{"flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
-                                                 "flush VH_CANYON_Cy.rpl.*.new",
+  // Into a folder without older files too, so that no name holds a file cut short, and the
+  // names are on the disk when the run says it is done.
+  EXPECT_EQ(fresh.log, (std::vector<std::string>{"flush .vehisect.lock", "flush VH_CANYON_Ann.rpl.*.new",
+                                                 "flush VH_CANYON_Bo.rpl.*.new", "flush VH_CANYON_Cy.rpl.*.new",
                                                  "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
                                                  "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
-                                                 "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl"}));
+                                                 "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
+                                                 "remove .vehisect.lock"}));
   std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");
   LoggedFiles again;
   EXPECT_EQ(Commit(again), "no error");
   EXPECT_EQ(again.log, (std::vector<std::string>{
-                           "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
-                           "flush VH_CANYON_Cy.rpl.*.new",
-                           "keep VH_CANYON_Ann.rpl VH_CANYON_Ann.rpl.*.old",
-                           "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
+                           "flush .vehisect.lock", "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
+                           "flush VH_CANYON_Cy.rpl.*.new", "keep VH_CANYON_Ann.rpl VH_CANYON_Ann.rpl.*.old",
+                           "flush VH_CANYON_Ann.rpl.*.old", "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
                            "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
-                           "keep VH_CANYON_Cy.rpl VH_CANYON_Cy.rpl.*.old",
+                           "keep VH_CANYON_Cy.rpl VH_CANYON_Cy.rpl.*.old", "flush VH_CANYON_Cy.rpl.*.old",
                            "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
-                           "remove VH_CANYON_Ann.rpl.*.old", "remove VH_CANYON_Cy.rpl.*.old"}));
+                           "remove VH_CANYON_Ann.rpl.*.old", "remove VH_CANYON_Cy.rpl.*.old",
+                           "remove .vehisect.lock"}));
   EXPECT_EQ(out.Names(), after);
 }
 
-// With any one step failing, every older output keeps its bytes and no file of the run is
-// left; a failure once all are in place is only a warning.
+// With any one step failing before the names are on the disk, every older output keeps its
+// bytes and no file of the run is left; a failing flush of the folder fails the run with the
+// outputs in place and the older files kept; a failure after it is only a warning.
 TEST_F(CommitTest, AStepThatFailsChangesNothing) {
-  constexpr int kSteps = 11;
-  for (int k = 1; k <= kSteps; ++k) {
+  LoggedFiles all;
+  Reset();
+  Commit(all);
+  for (int k = 1; k <= static_cast<int>(all.log.size()); ++k) {
     Reset();
     LoggedFiles files;
     files.failAt = k;
     const std::string error = Commit(files);
-    if (k >= 9) {
-      EXPECT_EQ(error, "no error") << k;
-      for (const std::string& name : after) EXPECT_EQ(out.Read(name).find("old"), std::string::npos) << k;
+    const std::string step = all.log[static_cast<std::size_t>(k - 1)];
+    const int folderFlush = 12;
+    if (k >= folderFlush || step == "flush .vehisect.lock") {
+      EXPECT_EQ(error, k == folderFlush ? PathToUtf8(out.path()) + ": expected to write the folder to the disk, "
+                                          "found Permission denied; the outputs are in place but may not "
+                                          "survive a power loss"
+                                        : "no error")
+          << step;
+      for (const std::string& name : after) EXPECT_EQ(out.Read(name).find("old"), std::string::npos) << step;
+      EXPECT_EQ(out.Names().size(), k == folderFlush ? 5u : k > folderFlush ? 4u : 3u) << step;
       continue;
     }
-    const char* failed = k == 2 || k == 6 ? "VH_CANYON_Bo.rpl" : k == 1 || k == 4 || k == 5 ? "VH_CANYON_Ann.rpl" : "VH_CANYON_Cy.rpl";
-    const char* what = k <= 3   ? "expected to write the output to the disk"
-                       : k == 4 || k == 7 ? "expected to keep the older file until the new one is in place"
-                       : k == 6 ? "expected to put the output in place"
-                                : "expected to replace the output";
-    EXPECT_EQ(error, PathToUtf8(out.path() / failed) + ": " + what + ", found Permission denied") << k;
-    EXPECT_EQ(out.Names(), before) << k;
-    for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name) << k;
+    const std::size_t name = step.find("VH_");
+    const std::string failed = step.substr(name, step.find(".rpl", name) + 4 - name);
+    const char* what = step.starts_with("flush") && step.ends_with(".new") ? "expected to write the output to the disk"
+                       : step.starts_with("rename") ? (failed == "VH_CANYON_Bo.rpl" ? "expected to put the output in place"
+                                                                                       : "expected to replace the output")
+                                                    : "expected to keep the older file until the new one is in place";
+    EXPECT_EQ(error, PathToUtf8(out.path() / failed) + ": " + what + ", found Permission denied") << step;
+    EXPECT_EQ(out.Names(), before) << step;
+    for (const std::string& name : before) EXPECT_EQ(out.Read(name), "old " + name) << step;
   }
 }
 
@@ -180,20 +193,28 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
 }
 
 // An older file that could not be put back is kept under a name of its own, which the message
-// gives and no later run takes for a leftover.
+// gives; where it cannot be moved aside either, the message names where it is. No later run
+// takes either for a leftover.
 TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
-  Reset();
-  LoggedFiles files;
-  files.failing = {8, 11, 12};  // the rename of Cy, then the put-back of Ann and its rename aside
-  const std::string error = Commit(files);
-  EXPECT_EQ(files.log[12], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
-  const auto names = out.Names();
-  const auto kept = std::find_if(names.begin(), names.end(), [](const std::string& n) { return n.ends_with(".kept"); });
-  ASSERT_NE(kept, names.end());
-  EXPECT_NE(error.find("; then could not put back " + PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") + " (new; its older file is " + *kept + ")"),
-            std::string::npos) << error;
-  EXPECT_EQ(Commit(SystemFiles()), "no error");
-  EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
+  // The rename of Cy, then the put-back of Ann and its rename aside; then its copy aside too.
+  for (const std::set<int>& failing : {std::set<int>{11, 14, 15}, std::set<int>{11, 14, 15, 16}}) {
+    Reset();
+    LoggedFiles files;
+    files.failing = failing;
+    const std::string error = Commit(files);
+    EXPECT_EQ(files.log[15], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
+    const std::string kind = failing.size() == 3 ? ".kept" : ".old";
+    const auto names = out.Names();
+    const auto kept = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return n.ends_with(kind); });
+    ASSERT_NE(kept, names.end());
+    EXPECT_NE(error.find("; then could not put back " + PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") +
+                         " (new; its older file is " + *kept + ")"),
+              std::string::npos)
+        << error;
+    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
+  }
 }
 
 // A folder whose entries cannot be listed, or which cannot be locked, is refused before any
@@ -204,14 +225,14 @@ TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return list ? std::make_error_code(std::errc::permission_denied) : std::error_code();
     }
-    std::unique_ptr<Hold> TryLockFolder(const std::filesystem::path&, std::error_code& ec) override {
-      ec = std::make_error_code(std::errc::no_lock_available);
+    std::unique_ptr<Hold> CreateNew(const std::filesystem::path&, const std::string&, std::error_code& ec) override {
+      ec = std::make_error_code(std::errc::read_only_file_system);
       return nullptr;
     }
   } denied;
   Reset();
   EXPECT_EQ(Commit(denied), PathToUtf8(out.path()) + ": expected a folder it can lock to put the outputs into, found "
-                            "No locks available");
+                            "Read-only file system");
   struct Unlisted : FileSystem {
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return std::make_error_code(std::errc::permission_denied);

@@ -27,6 +27,7 @@
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/commit/outputs.h"
+#include "replay/commit/run_files.h"
 #include "replay/format/same_race.h"
 #include "replay/run/splitter.h"
 #include "replay_builder.h"
@@ -46,7 +47,14 @@ struct Op {
 class RecordedFiles : public FileSystem {
  public:
   std::vector<Op> ops;
+  std::map<std::string, std::string> made;  // the bytes of files made whole, by name
 
+  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                  std::error_code& ec) override {
+    ops.push_back({Op::kCreate, Name(file), ""});
+    made[Name(file)] = bytes;
+    return FileSystem::CreateNew(file, bytes, ec);
+  }
   std::unique_ptr<std::ofstream> Create(const std::filesystem::path& file) override {
     ops.push_back({Op::kCreate, Name(file), ""});
     return FileSystem::Create(file);
@@ -226,6 +234,7 @@ class PowerCutTest : public ::testing::Test {
     for (std::size_t i = 0; i < recorded.ops.size(); ++i) {
       const Op& op = recorded.ops[i];
       if (op.kind == Op::kRename && fresh.count(op.b)) content[all.inode[i]] = fresh[op.b];
+      if (op.kind == Op::kCreate && recorded.made.count(op.a)) content[all.inode[i]] = recorded.made[op.a];
     }
 
     std::mt19937 random(seed);
@@ -241,24 +250,29 @@ class PowerCutTest : public ::testing::Test {
                        (rules == Rules::kLinux ? "Linux" : "Windows") + ", crash after operation " +
                        std::to_string(crash) + ", kept " + std::to_string(static_cast<int>(kept)) + "/" +
                        std::to_string(prefix));
-          Check(disk, before, outputs, fresh, race);
+          Check(disk, before, outputs, fresh, race, crash == recorded.ops.size());
           if (::testing::Test::HasFailure()) return;
         }
       }
     }
   }
 
+  // `committed`: the cut came after the commit had returned, when every output must be new.
   void Check(const Disk& disk, const Disk& before, const std::vector<std::string>& outputs,
-             const std::map<std::string, std::string>& fresh, const std::string& race) {
+             const std::map<std::string, std::string>& fresh, const std::string& race, bool committed) {
     ++states;
     for (const std::string& output : outputs) {
       const auto named = disk.names.find(output);
       const auto old = before.names.find(output);
       if (named == disk.names.end()) {
         EXPECT_EQ(old, before.names.end()) << output << " lost its older file";
+        EXPECT_FALSE(committed) << output << " lost after the commit returned";
         continue;
       }
       const std::string& bytes = disk.bytes.at(named->second);
+      if (committed) {
+        EXPECT_EQ(bytes, fresh.at(output)) << output << " is not new after the commit returned";
+      }
       EXPECT_TRUE(bytes == fresh.at(output) || (old != before.names.end() && bytes == before.bytes.at(old->second)))
           << output << " is neither whole: " << bytes.size() << " bytes";
     }
@@ -278,6 +292,13 @@ class PowerCutTest : public ::testing::Test {
     for (const std::string& output : outputs) {
       expected.insert(output);
       EXPECT_EQ(root.Read(next.filename() / output), fresh.at(output));
+    }
+    // An older file whose run the cut left unknown is kept, never removed, and holds its bytes.
+    std::set<std::string> older;
+    for (const auto& [name, file] : before.names) older.insert(before.bytes.at(file));
+    for (const std::string& name : TempFolder::NamesIn(next)) {
+      const auto run = ParseRunFile(name);
+      if (run && run->kind == "old" && older.count(root.Read(next.filename() / name))) expected.insert(name);
     }
     EXPECT_EQ(TempFolder::NamesIn(next), expected);
     std::filesystem::remove_all(next);

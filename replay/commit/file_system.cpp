@@ -161,20 +161,16 @@ std::error_code FileSystem::List(const std::filesystem::path& folder, std::vecto
 namespace {
 
 #ifdef _WIN32
-// Owns a handle; a held mutex is let go of first.
+// Owns a handle, and with it any lock taken through it.
 class WinHold : public Hold {
  public:
-  WinHold(HANDLE handle, bool mutex) : handle_(handle), mutex_(mutex) {}
-  ~WinHold() override {
-    if (mutex_) ReleaseMutex(handle_);
-    CloseHandle(handle_);
-  }
+  explicit WinHold(HANDLE handle) : handle_(handle) {}
+  ~WinHold() override { CloseHandle(handle_); }
   WinHold(const WinHold&) = delete;
   WinHold& operator=(const WinHold&) = delete;
 
  private:
   HANDLE handle_;
-  bool mutex_;
 };
 
 // A claim is a lock on one byte far past any data, so that reading and writing the file are
@@ -207,36 +203,51 @@ class FdHold : public Hold {
 
 }  // namespace
 
-std::unique_ptr<Hold> FileSystem::TryLockFolder(const std::filesystem::path& folder, std::error_code& ec) {
+std::unique_ptr<Hold> FileSystem::CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                            std::error_code& ec) {
   ec.clear();
 #ifdef _WIN32
-  // A named mutex, as a lock file would be left in the player's folder after a crash. Named
-  // after the folder as Windows compares paths, ignoring case.
-  const std::string key = FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(folder), ec).lexically_normal()));
-  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-  for (const char c : key) hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-  wchar_t name[64];
-  swprintf(name, 64, L"Local\\Vehisect-folder-%016llx", static_cast<unsigned long long>(hash));
-  const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
-  if (mutex == nullptr) {
-    ec = LastError();
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    // A file that another run is letting go of is denied, not reported as there.
+    const bool there = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ||
+                       (error == ERROR_ACCESS_DENIED && (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES ||
+                                                         GetLastError() == ERROR_ACCESS_DENIED));
+    ec = there ? std::make_error_code(std::errc::file_exists) : std::error_code(static_cast<int>(error), std::system_category());
     return nullptr;
   }
-  const DWORD got = WaitForSingleObject(mutex, 0);
-  if (got == WAIT_OBJECT_0 || got == WAIT_ABANDONED) return std::make_unique<WinHold>(mutex, true);  // abandoned: its run died
-  CloseHandle(mutex);
-  return nullptr;
+  auto hold = std::make_unique<WinHold>(handle);
+  LockClaim(handle);  // where the file system takes no locks, the file alone tells
+  DWORD written = 0;
+  if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
+    ec = LastError();
+    hold.reset();
+    DeleteFileW(file.c_str());
+    return nullptr;
+  }
+  return hold;
 #else
-  const int fd = open(FolderOf(folder).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
   if (fd < 0) {
     ec = LastError();
     return nullptr;
   }
-  if (flock(fd, LOCK_EX | LOCK_NB) == 0) return std::make_unique<FdHold>(fd);
-  // A folder that cannot be locked is not a folder that needs no lock.
-  if (errno != EWOULDBLOCK && errno != EINTR) ec = LastError();
-  close(fd);
-  return nullptr;
+  auto hold = std::make_unique<FdHold>(fd);
+  flock(fd, LOCK_EX | LOCK_NB);  // where the file system takes no locks, the file alone tells
+  for (std::size_t done = 0; done < bytes.size();) {
+    const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      ec = n < 0 ? LastError() : std::make_error_code(std::errc::io_error);
+      unlink(file.c_str());
+      return nullptr;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return hold;
 #endif
 }
 
@@ -255,7 +266,7 @@ std::unique_ptr<Hold> FileSystem::Claim(const std::filesystem::path& file, std::
     CloseHandle(handle);
     return nullptr;
   }
-  return std::make_unique<WinHold>(handle, false);
+  return std::make_unique<WinHold>(handle);
 #else
   const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
@@ -301,6 +312,17 @@ std::unique_ptr<std::istream> FileSystem::Read(const std::filesystem::path& file
 FileSystem& SystemFiles() {
   static FileSystem files;
   return files;
+}
+
+bool LocksUnsupported(const std::error_code& ec) {
+#ifdef _WIN32
+  if (ec.category() == std::system_category()) {
+    return ec.value() == ERROR_NOT_SUPPORTED || ec.value() == ERROR_INVALID_FUNCTION;
+  }
+#endif
+  return ec.category() == std::generic_category() &&
+         (ec.value() == ENOLCK || ec.value() == EOPNOTSUPP || ec.value() == ENOTSUP || ec.value() == ENOSYS ||
+          ec.value() == EINVAL);
 }
 
 bool HeldOpen(const std::error_code& ec) {

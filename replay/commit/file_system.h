@@ -40,9 +40,11 @@ class FileSystem {
   virtual std::error_code Remove(const std::filesystem::path& file);
   /// Puts the entries of `folder` into `entries`; an error when it cannot be opened or listed.
   virtual std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
-  /// Takes the lock of `folder` when no other run holds it: the lock, or nothing while another
-  /// run holds it; an error in `ec` when the folder cannot be locked at all.
-  virtual std::unique_ptr<Hold> TryLockFolder(const std::filesystem::path& folder, std::error_code& ec);
+  /// Creates the file `file` holding `bytes` when nothing is there, and holds it open and
+  /// claimed (as Claim) where the file system can: the hold; nothing, with `ec` equal to
+  /// std::errc::file_exists while something is there, or another error when it cannot be made.
+  virtual std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                          std::error_code& ec);
   /// The status of `path`, links followed; `file_type::not_found` where nothing is.
   virtual std::filesystem::file_status Status(const std::filesystem::path& path);
   /// Whether `a` and `b` are one file by identity (false where either is missing).
@@ -57,6 +59,10 @@ class FileSystem {
   /// `ec` when it cannot be claimed or `file` no longer names the file claimed.
   virtual std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec);
 };
+
+/// Whether the error `ec` of a claim means that the file system takes no locks at all, as NFS
+/// without its lock service and some FUSE file systems.
+bool LocksUnsupported(const std::error_code& ec);
 
 /// The file system itself.
 FileSystem& SystemFiles();

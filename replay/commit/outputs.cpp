@@ -1,6 +1,7 @@
 #include "replay/commit/outputs.h"
 
 #include <algorithm>
+#include <optional>
 #include <cerrno>
 #include <set>
 #include <string_view>
@@ -8,6 +9,7 @@
 #include "replay/base/case_fold.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "replay/base/process.h"
 #include "replay/commit/folder_lock.h"
 
 namespace vehisect {
@@ -19,8 +21,10 @@ std::string Failure(const std::error_code& ec) {
 
 }  // namespace
 
-void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input) {
-  if (SameFile(files, output, input)) {
+void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input,
+                     bool sameFolder) {
+  if (SameFile(files, output, input) ||
+      (sameFolder && FoldUtf8(PathToUtf8(output.filename())) == FoldUtf8(PathToUtf8(input.filename())))) {
     throw ReplayError(PathToUtf8(output), 0, "an output name other than the replay being split", "the replay itself");
   }
   const auto status = files.Status(output);
@@ -85,12 +89,14 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   CheckOutputName(files_, output->final, input_);
   output->temporary = RunFilePath(folder_, name, {run_, output->k, "new"});
   // Claimed at once, so that no other run's cleanup takes it for a leftover; a cleanup that
-  // removed it first makes it be created again.
+  // removed it first makes it be created again. Where the file system takes no locks, its
+  // name alone keeps it: no cleanup removes what it cannot claim.
   for (int attempt = 1; !output->claim; ++attempt) {
     output->stream = files_.Create(output->temporary);
     if (!*output->stream) throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
     std::error_code ec;
     output->claim = files_.Claim(output->temporary, ec);
+    if (!output->claim && LocksUnsupported(ec)) break;
     if (!output->claim && attempt == 3) {
       output->stream->close();
       files_.Remove(output->temporary);
@@ -122,12 +128,18 @@ std::vector<std::string> FileOutputStore::Commit() {
       answer = options_.otherRace ? options_.otherRace(seen.question) : OtherRace::kStop;
       asked.insert(seen.question.files.begin(), seen.question.files.end());
     }
-    const FolderLock lock(files_, folder_, kFolderWait, options_.cancel, [&] {
-      if (options_.notice) options_.notice("waiting for another run writing to " + folder);
-    });
+    const FolderLock lock(
+        files_, folder_, kFolderWait, options_.cancel,
+        [&] {
+          if (options_.notice) options_.notice("waiting for another run writing to " + folder);
+        },
+        run_);
     // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
-    CleanLeftovers();
-    for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_);
+    CleanLeftovers(lock.stopped());
+    // The replay's folder holds this very lock when it is the output folder, whatever mount
+    // or share each path goes through.
+    const bool inputHere = ReadText(files_, FolderOf(input_.parent_path()) / kLockFileName) == lock.text();
+    for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_, inputHere);
     const OtherRaces others = FindOtherRaces();
     if (!Covered(others, asked)) continue;
     Settle(others, answer);
@@ -142,8 +154,6 @@ bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::stri
 
 std::vector<std::string> FileOutputStore::Place() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
-  bool replacing = false;
-  for (const auto& output : outputs_) replacing = replacing || Exists(output->final);
   // No name may be given to bytes that are still only in memory: after a power loss it would
   // hold a file cut short, in place of its older file or of nothing.
   for (const auto& output : outputs_) {
@@ -158,14 +168,16 @@ std::vector<std::string> FileOutputStore::Place() {
     for (const auto& output : outputs_) Place(*output);
   } catch (const ReplayError& e) {
     const std::string unrestored = PutBack();
+    files_.FlushFolder(folder_);
     Discard();  // still under the lock, where no cleanup can take the files first
     if (unrestored.empty()) throw;
     throw e.With("; then could not put back " + unrestored, ReplayError::Kind::kNotRestored);
   }
-  if (replacing) {
-    if (const std::error_code ec = files_.FlushFolder(folder_)) {
-      warnings_.push_back(folder + ": expected to write the folder to the disk, found " + ec.message());
-    }
+  // "Finished" means on the disk. Until the names are, the older files stay: the next run
+  // names them, and a power loss finds every output whole, old or new.
+  if (const std::error_code ec = files_.FlushFolder(folder_)) {
+    throw ReplayError(folder, 0, "to write the folder to the disk",
+                      ec.message() + "; the outputs are in place but may not survive a power loss");
   }
   std::vector<std::string> names;
   for (const auto& output : outputs_) {
@@ -244,17 +256,34 @@ void FileOutputStore::Renumber(Output& output) {
   }
 }
 
-void FileOutputStore::CleanLeftovers() {
+void FileOutputStore::CleanLeftovers(const std::optional<RunId>& stopped) {
+  std::string left;
   for (const FolderEntry& entry : ListFolder()) {
-    // Only what a run writes, as it writes it, and only when no live run holds it.
-    if (!entry.regular || !ParseRunFile(PathToUtf8(entry.name))) continue;
+    const std::optional<RunFileName> run = entry.regular ? ParseRunFile(PathToUtf8(entry.name)) : std::nullopt;
+    if (!run) continue;  // only what a run writes, as it writes it
     const std::filesystem::path file = folder_ / entry.name;
+    const bool stoppedHere = stopped && stopped->process == run->run.process && stopped->run == run->run.run;
+    // A run of another computer, or a live one of this, may still need it: a claim cannot tell
+    // through every mount, its process can.
+    const bool mine = OnThisHost(run->run);
+    if (mine && !stoppedHere && run->run.process != ThisProcess() && ProcessStart(run->run.process) != 0) continue;
     std::error_code ec;
-    const std::unique_ptr<Hold> claim = files_.Claim(file, ec);  // held while it is removed
-    if (!claim) continue;
-    if (!files_.Remove(file) && options_.notice) {
-      options_.notice("removed " + PathToUtf8(file) + ", left by a run that was stopped");
+    const std::unique_ptr<Hold> claim = mine ? files_.Claim(file, ec) : nullptr;  // held while removed
+    if (mine && !claim && !ec) continue;  // a live run of this process, or through this mount
+    // An older output stays unless its run was stopped in its commit: a run that ended without
+    // putting it back named it as the older file's keeper.
+    if (!mine || ec || (run->kind == "old" && !stoppedHere)) {
+      if (ec != std::errc::no_such_file_or_directory) left.append(left.empty() ? "" : ", ").append(PathToUtf8(file));
+      continue;
     }
+    if (!files_.Remove(file) && options_.notice) {
+      options_.notice("removed " + PathToUtf8(file) + ", left by " +
+                      (stoppedHere ? "a run that was stopped" : "an earlier run"));
+    }
+  }
+  if (!left.empty() && options_.notice) {
+    options_.notice("left " + left + ": another run may still need them, or they hold older outputs; remove them "
+                    "yourself once no Vehisect runs there");
   }
 }
 
@@ -278,6 +307,10 @@ void FileOutputStore::Place(Output& output) {
                         Failure(kept));
     }
     output.backup = backup;
+    // Where it is a copy (FAT, exFAT), a put-back must not give the name unwritten bytes.
+    if (const std::error_code flushed = files_.Flush(backup)) {
+      throw ReplayError(shown, 0, "to keep the older file until the new one is in place", Failure(flushed));
+    }
   }
   if (const std::error_code moved = files_.Rename(output.temporary, output.final)) {
     throw ReplayError(shown, 0, replacing ? "to replace the output" : "to put the output in place", Failure(moved));
@@ -297,7 +330,7 @@ std::string FileOutputStore::PutBack() noexcept {
         // Out of the cleanup's way: the next run must not take these bytes for a leftover.
         const std::filesystem::path kept = RunFilePath(folder_, output.name, {run_, output.k, "kept"});
         bool moved = !files_.Rename(output.backup, kept);
-        if (!moved && !files_.Keep(output.backup, kept)) {
+        if (!moved && !files_.Keep(output.backup, kept) && !files_.Flush(kept)) {
           moved = true;
           files_.Remove(output.backup);
         }

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -39,8 +40,10 @@ class OutputStore {
 };
 
 /// Raises ReplayError when no output may be written at `output`: it is the replay `input`
-/// itself, or something other than a file stands there.
-void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input);
+/// itself (by name too when `sameFolder` says both are in one folder), or something other
+/// than a file stands there.
+void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input,
+                     bool sameFolder = false);
 
 /// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
 bool CanWriteIn(const std::filesystem::path& folder, FileSystem& files = SystemFiles());
@@ -102,7 +105,7 @@ class FileOutputStore : public OutputStore {
   std::vector<FolderEntry> ListFolder();
   bool Exists(const std::filesystem::path& path) const;
   bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;
-  void CleanLeftovers();
+  void CleanLeftovers(const std::optional<RunId>& stopped);
   void Renumber(Output& output);
   std::vector<std::string> Place();
   void Place(Output& output);

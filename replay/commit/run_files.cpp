@@ -1,27 +1,45 @@
 #include "replay/commit/run_files.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <mutex>
 #include <random>
 #include <regex>
 
+#include "replay/base/case_fold.h"
 #include "replay/base/paths.h"
 #include "replay/base/process.h"
 
 namespace vehisect {
 
-RunId NewRun() {
-  static std::mutex mutex;
-  static std::mt19937_64 random{std::random_device{}()};
-  const std::lock_guard lock(mutex);
-  char hex[17];
-  std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(random()));
-  return {ThisProcess(), hex};
+namespace {
+
+constexpr char kRunMark[] = ".vehisect-";
+
+// The first 8 digits of this computer's runs: its name, folded, hashed (FNV-1a).
+std::string HostDigits() {
+  static const std::string digits = [] {
+    std::uint32_t hash = 2166136261u;
+    for (const char c : FoldUtf8(HostName())) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(hash));
+    return std::string(hex);
+  }();
+  return digits;
 }
 
-namespace {
-constexpr char kRunMark[] = ".vehisect-";
 }  // namespace
+
+RunId NewRun() {
+  static std::mutex mutex;
+  static std::mt19937 random{std::random_device{}()};
+  const std::lock_guard lock(mutex);
+  char hex[9];
+  std::snprintf(hex, sizeof hex, "%08x", static_cast<unsigned>(random()));
+  return {ThisProcess(), HostDigits() + hex};
+}
+
+bool OnThisHost(const RunId& run) { return run.run.starts_with(HostDigits()); }
 
 std::filesystem::path RunFilePath(const std::filesystem::path& folder, const std::string& name, const RunFileName& file) {
   return OutputPath(folder, FittedName(name, RunFileTail(file)));

@@ -10,11 +10,19 @@ namespace vehisect {
 /// The identity of this process and of one run in it, as temporary file names carry it.
 struct RunId {
   unsigned long process = 0;
-  std::string run;  ///< 16 random hex digits
+  std::string run;  ///< 8 hex digits for this computer's name, then 8 random ones
 };
 
 /// A new identity for a run of this process.
 RunId NewRun();
+
+/// Whether the run `run` ran on this computer, as far as its name tells: computers that share
+/// a folder give their runs different first digits.
+bool OnThisHost(const RunId& run);
+
+/// The name of the lock file that a run holds in a folder while it puts its outputs there;
+/// never an output's name nor a run file's.
+constexpr char kLockFileName[] = ".vehisect.lock";
 
 /// A file that a run writes beside an output: "new" while the output is written, "old" for
 /// the older file it replaces while the commit runs, "kept" for an older file that could not
