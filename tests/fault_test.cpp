@@ -47,6 +47,42 @@ class Tmpfs {
   bool mounted_ = false;
 };
 
+// A second path to one folder through FUSE, as a network share or another computer reaches it:
+// locks and claims taken through one path are not seen through the other.
+class Bindfs {
+ public:
+  Bindfs(const std::filesystem::path& folder, const std::filesystem::path& at) : at_(at) {
+    std::filesystem::create_directories(at);
+    mounted_ = geteuid() == 0 &&
+               std::system(("bindfs '" + folder.string() + "' '" + at.string() + "' 2>/dev/null").c_str()) == 0;
+  }
+  ~Bindfs() {
+    if (mounted_) std::system(("umount '" + at_.string() + "'").c_str());
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::filesystem::path at_;
+  bool mounted_ = false;
+};
+
+// vehisect-cli under strace with `injection` (strace's -e inject=), which counts each system
+// call apart. LeakSanitizer cannot run under a tracer.
+std::vector<std::string> Traced(const std::string& injection) {
+  return {"strace", "-f", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1", "-e",
+          "inject=" + injection};
+}
+
+// Waits up to 30 s for `done` to hold.
+template <typename Done>
+bool WaitFor(Done done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (!done() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return done();
+}
+
 class FaultTest : public ::testing::Test {
  protected:
   TempFolder folder;
@@ -148,10 +184,8 @@ TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
   WriteRace(10);
   const Names outputs = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"};
   ASSERT_EQ(RunCli(folder.path(), {"-q", "-o", "new", "race.rpl"}).status, 0);
-  // strace counts each system call apart. LeakSanitizer cannot run under a tracer.
   const auto inject = [](const std::string& calls, const std::string& signal, int when) {
-    return std::vector<std::string>{"strace", "-f", "-o", "/dev/null", "-E", "ASAN_OPTIONS=detect_leaks=0:abort_on_error=1",
-                                    "-e", "inject=" + calls + ":signal=" + signal + ":when=" + std::to_string(when)};
+    return Traced(calls + ":signal=" + signal + ":when=" + std::to_string(when));
   };
   const std::string links = "link,linkat", renames = "rename,renameat,renameat2";
   const auto reset = [&] {
@@ -212,6 +246,57 @@ TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
   EXPECT_EQ(kept, race);
   EXPECT_EQ(other.status + replaced.status, 0) << other.err << replaced.err;
   EXPECT_EQ(names, (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+}
+
+// One folder through two paths, as two computers reach one share: a run through either waits
+// for the other's commit, never removes what the other is writing, and never replaces the
+// replay being split through the other path.
+TEST_F(FaultTest, TwoPathsToOneFolderShareItsLock) {
+  if (std::system("strace -V >/dev/null 2>&1 && command -v bindfs >/dev/null") != 0) GTEST_SKIP() << "needs strace and bindfs";
+  std::filesystem::create_directory(folder.path() / "out");
+  const Bindfs other(folder.path() / "out", folder.path() / "mnt");
+  if (!other.mounted()) GTEST_SKIP() << "needs root and FUSE";
+  WriteRace(10);
+  const Names outputs = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"};
+  const auto writing = [&] {
+    for (const std::string& name : TempFolder::NamesIn(folder.path() / "out")) {
+      if (name.ends_with("-2.new")) return true;
+    }
+    return false;
+  };
+  // First held in its commit (at its first rename), then while it writes (at the claim of its
+  // second output).
+  for (const std::string hold : {"rename,renameat,renameat2:delay_enter=1500000:when=1",
+                                  "flock:delay_enter=1500000:when=2"}) {
+    CliProcess first(folder.path(), {"-q", "--replace", "-o", "out", "race.rpl"}, Traced(hold));
+    ASSERT_TRUE(WaitFor(writing)) << hold;
+    const Outcome second = RunCli(folder.path(), {"-q", "--replace", "-o", "mnt", "race.rpl"});
+    const Outcome held = first.Wait();
+    EXPECT_EQ(held.status, 0) << hold << held.err;
+    EXPECT_EQ(second.status, 0) << hold << second.err;
+    EXPECT_EQ(TempFolder::NamesIn(folder.path() / "out"), outputs) << hold;
+  }
+  folder.Write("out/VH_CANYON_Ann.rpl", replay.Build());
+  const Outcome own = RunCli(folder.path(), {"-q", "--replace", "-o", "out", "mnt/VH_CANYON_Ann.rpl"});
+  EXPECT_EQ(own.err, "vehisect-cli: out/VH_CANYON_Ann.rpl: expected an output name other than the replay being "
+                     "split, found the replay itself\n");
+  EXPECT_EQ(folder.Read("out/VH_CANYON_Ann.rpl"), replay.Build());
+}
+
+// Where the file system takes no locks (NFS without its lock service), the lock file alone
+// keeps runs apart, and leftovers are named, not removed.
+TEST_F(FaultTest, SplitsWhereTheFileSystemTakesNoLocks) {
+  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+  WriteRace(10);
+  const std::string left = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
+  folder.Write(left, "partial");
+  for (const char* error : {"ENOLCK", "EOPNOTSUPP"}) {
+    const Outcome outcome =
+        CliProcess(folder.path(), {"-q", "race.rpl"}, Traced(std::string("flock:error=") + error)).Wait();
+    EXPECT_EQ(outcome.status, 0) << error << outcome.err;
+    EXPECT_EQ(outcome.out, "VH_CANYON_Ann.rpl\nVH_CANYON_Bo.rpl\n") << error;
+    EXPECT_EQ(folder.Names(), (Names{"race.rpl", left, "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"})) << error;
+  }
 }
 
 TEST_F(FaultTest, InputsThatAreNotReplayFiles) {
