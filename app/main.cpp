@@ -3,7 +3,7 @@
 #include <QIcon>
 #include <QStringList>
 
-#include "replay/run/names.h"
+#include "replay/base/paths.h"
 #include "window/form1.h"
 
 int main(int argc, char** argv) {

@@ -54,7 +54,7 @@ double Seconds(const fs::path& folder, F&& work) {
 }
 
 std::vector<std::uintmax_t> Split(const fs::path& replay, const fs::path& out) {
-  vehisect::NullWindow window;
+  vehisect::NullProgress window;
   const vehisect::SplitResult result = vehisect::SplitReplay(replay, false, window, out);
   std::vector<std::uintmax_t> sizes;
   for (const std::string& name : result.outputs) sizes.push_back(fs::file_size(vehisect::OutputPath(out, name)));
@@ -139,7 +139,7 @@ Counts CountRecords(const fs::path& replay) {
 int Soak(const fs::path& replay, const fs::path& work) {
   fs::remove_all(work);
   fs::create_directories(work);
-  vehisect::NullWindow window;
+  vehisect::NullProgress window;
   const double seconds = Seconds(work, [&] { vehisect::SplitReplay(replay, false, window, work); });
   const double peak = PeakMiB();
   const Counts input = CountRecords(replay);
@@ -210,7 +210,7 @@ int main(int argc, char** argv) {
       list.push_back(Seconds(work, [&] { vehisect::ListReplay(large, work); }));
       read.push_back(Seconds(work, [&] { Read(large); }));
       one.push_back(Seconds(work, [&] {
-        vehisect::NullWindow window;
+        vehisect::NullProgress window;
         vehisect::SplitReplay(large, first, window, work);
       }));
     }

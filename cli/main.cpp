@@ -21,9 +21,10 @@
 
 #include "cli/terminal.h"
 #include "replay/base/cancel.h"
+#include "replay/base/encoding.h"
 #include "replay/base/error.h"
+#include "replay/base/paths.h"
 #include "replay/run/listing.h"
-#include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "replay/base/throttle.h"
 
@@ -77,7 +78,7 @@ std::size_t Columns(const std::string& utf8) {
 }
 
 // Stands in for the window: a progress bar on a terminal, nothing otherwise.
-class Console : public vehisect::WindowOps {
+class Console : public vehisect::ProgressSink {
  public:
   Console(bool showProgress, std::string label) : show_(showProgress), label_(std::move(label)) {}
   ~Console() override { Clear(); }

@@ -76,7 +76,7 @@ void CheckOutput(const std::string& output, const std::vector<std::string>& expe
 
   // An output holds one vehicle: splitting it again has nothing to split.
   std::istringstream again(output);
-  NullWindow window;
+  NullProgress window;
   testing::MemoryOutputStore store;
   CHECK(SplitReplay(again, "output", false, window, store).refused);
   CHECK(store.files().empty());
@@ -90,7 +90,7 @@ struct Run {
 };
 
 Run SplitInMemory(const std::string& replay, bool useRecordPtr, bool plainRecords) {
-  NullWindow window;
+  NullProgress window;
   testing::MemoryOutputStore store;
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;

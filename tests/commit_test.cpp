@@ -32,8 +32,8 @@ class LoggedFiles : public FileSystem {
   std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     return Step("rename " + Name(from) + " " + Name(to), [&] { return FileSystem::Rename(from, to); });
   }
-  std::error_code Keep(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    return Step("keep " + Name(from) + " " + Name(to), [&] { return FileSystem::Keep(from, to); });
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step("keep " + Name(from) + " " + Name(to), [&] { return FileSystem::LinkOrCopy(from, to); });
   }
   std::error_code Flush(const std::filesystem::path& file) override {
     return Step("flush " + Name(file), [&] { return FileSystem::Flush(file); });

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "replay/run/window_ops.h"
+#include "replay/run/progress_sink.h"
 
 namespace vehisect::testing {
 
 // Records the window operations of a run, one entry per call.
-class FakeWindow : public WindowOps {
+class FakeWindow : public ProgressSink {
  public:
   std::vector<std::string> calls;
   float value = -1;

@@ -28,7 +28,7 @@ using testing::TempFolder;
 using testing::Vehicle;
 using Names = std::set<std::string>;
 
-class FakeForm : public FormPlatform {
+class FakeForm : public FlowWindow {
  public:
   // What the run's thread posts runs on the test's thread, in Drain, in lock step: the run
   // waits until its task has run, so that a test can stop it at a known point.

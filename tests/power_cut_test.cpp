@@ -67,7 +67,7 @@ class RecordedFiles : public FileSystem {
     ops.push_back({Op::kRename, Name(from), Name(to)});
     return FileSystem::Rename(from, to);
   }
-  std::error_code Keep(const std::filesystem::path& from, const std::filesystem::path& to) override {
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
     if (copies) {
       std::ifstream in(from, std::ios::binary);
       made[Name(to)].assign(std::istreambuf_iterator<char>(in), {});
@@ -75,7 +75,7 @@ class RecordedFiles : public FileSystem {
     } else {
       ops.push_back({Op::kLink, Name(from), Name(to)});
     }
-    return FileSystem::Keep(from, to);
+    return FileSystem::LinkOrCopy(from, to);
   }
   std::error_code Flush(const std::filesystem::path& file) override {
     ops.push_back({Op::kFlush, Name(file), ""});

@@ -6,8 +6,10 @@
 #include <future>
 #include <memory>
 
+#include "replay/base/case_fold.h"
+#include "replay/base/encoding.h"
 #include "replay/base/error.h"
-#include "replay/run/names.h"
+#include "replay/base/paths.h"
 #include "replay/commit/outputs.h"
 #include "replay/run/splitter.h"
 #include "replay/base/throttle.h"
@@ -77,9 +79,9 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
 
 // The progress of a run, called on the run's thread, goes to the window's thread about 30
 // times a second at most, so that the window's queue stays short.
-class WindowFlow::Progress : public WindowOps {
+class WindowFlow::Progress : public ProgressSink {
  public:
-  explicit Progress(FormPlatform& window) : window_(window) {}
+  explicit Progress(FlowWindow& window) : window_(window) {}
 
   void SetProgressMax(float maximum) override {
     maximum_ = maximum;
@@ -90,7 +92,7 @@ class WindowFlow::Progress : public WindowOps {
   }
 
  private:
-  FormPlatform& window_;
+  FlowWindow& window_;
   float maximum_ = 0;
   ProgressThrottle throttle_{std::chrono::milliseconds(33)};
 };

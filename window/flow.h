@@ -11,14 +11,14 @@
 #include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
 #include "replay/commit/outputs.h"
-#include "replay/run/window_ops.h"
+#include "replay/run/progress_sink.h"
 
 namespace vehisect {
 
 /// What a window of Vehisect gives the flow it shares with the other windows: the progress
 /// of a run, its caption, messages and close, plus its dialogs, its boxes and its check box, all called on the
 /// window's thread. Texts are UTF-8.
-class FormPlatform : public WindowOps {
+class FlowWindow : public ProgressSink {
  public:
   /// Sets the caption of the "Open" button.
   virtual void SetCaption(const std::string& caption) = 0;
@@ -73,7 +73,7 @@ std::string WrapLongWords(const std::string& text, std::size_t width = 60);
 class WindowFlow {
  public:
   /// Drives `window`, which must outlive the flow.
-  explicit WindowFlow(FormPlatform& window) : window_(window) {}
+  explicit WindowFlow(FlowWindow& window) : window_(window) {}
   /// Stops a run, and waits for its thread.
   ~WindowFlow();
   WindowFlow(const WindowFlow&) = delete;
@@ -120,7 +120,7 @@ class WindowFlow {
   Result OnWindowThread(std::function<Result()> ask, Result ifStopped);
   static std::string Details(const std::vector<std::string>& messages);
 
-  FormPlatform& window_;
+  FlowWindow& window_;
   bool running_ = false;
   bool closeWhenDone_ = false;
   CancelToken stop_;  // asked for by Escape and by a close; a new one for each run

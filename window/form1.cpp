@@ -18,7 +18,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
-#include "replay/run/names.h"
+#include "replay/base/paths.h"
 #include "window/tooltip.h"
 
 namespace {

@@ -14,7 +14,7 @@ class QPushButton;
 
 /// The program's one window: "Open" chooses replays and splits each into its own folder, with
 /// a progress bar and the "Use demoRecordPtr" option; replays may also be dropped on it.
-class Form1 : public QWidget, public vehisect::FormPlatform {
+class Form1 : public QWidget, public vehisect::FlowWindow {
   Q_OBJECT
 
  public:

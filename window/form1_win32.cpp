@@ -11,7 +11,6 @@
 #include <utility>
 
 #include "replay/base/encoding.h"
-#include "replay/run/names.h"
 #include "window/tooltip.h"
 
 namespace {

@@ -31,7 +31,7 @@ struct Form1Layout {
 /// The program's one window on Windows: "Open" chooses replays and splits each into its own
 /// folder, with a progress bar and the "Use demoRecordPtr" option; replays may also be dropped
 /// on it, or given on the command line.
-class Form1 : public vehisect::FormPlatform {
+class Form1 : public vehisect::FlowWindow {
  public:
   /// Asks the user for replays, starting in `folder`; none when the user cancels.
   using Chooser = std::function<std::vector<std::filesystem::path>(HWND owner, const std::filesystem::path& folder)>;

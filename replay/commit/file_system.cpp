@@ -83,7 +83,7 @@ std::error_code FileSystem::Rename(const std::filesystem::path& from, const std:
 #endif
 }
 
-std::error_code FileSystem::Keep(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::error_code FileSystem::LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
   std::error_code ec;
 #ifdef _WIN32
   // A file held open without delete sharing could be neither replaced nor, through its second

@@ -31,7 +31,7 @@ class FileSystem {
   virtual std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to);
   /// Makes `to` a second name of the file `from` (a hard link), or a copy of it where the file
   /// system has no hard links; `to` must not exist.
-  virtual std::error_code Keep(const std::filesystem::path& from, const std::filesystem::path& to);
+  virtual std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to);
   /// Writes the bytes of the closed file `file` through to the disk.
   virtual std::error_code Flush(const std::filesystem::path& file);
   /// Writes the entries of `folder` through to the disk; nothing to do on Windows.

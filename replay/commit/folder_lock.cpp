@@ -155,7 +155,8 @@ bool FolderLock::TakeOverIfStale(const std::string& seen, std::chrono::steady_cl
   } else {
     stale = ProcessStart(holder->process) != holder->started;
   }
-  if (!stale || files_.Remove(path_)) return false;
+  if (!stale) return false;
+  if (const std::error_code removed = files_.Remove(path_)) return false;
   if (holder) stopped_ = holder->run;
   return true;
 }

@@ -143,7 +143,7 @@ std::vector<std::string> FileOutputStore::Commit() {
     const OtherRaces others = FindOtherRaces();
     if (!Covered(others, asked)) continue;
     Settle(others, answer);
-    return Place();
+    return PlaceAll();
   }
 }
 
@@ -152,7 +152,7 @@ bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::stri
                      [&](const std::string& file) { return asked.count(file) != 0; });
 }
 
-std::vector<std::string> FileOutputStore::Place() {
+std::vector<std::string> FileOutputStore::PlaceAll() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
   // No name may be given to bytes that are still only in memory: after a power loss it would
   // hold a file cut short, in place of its older file or of nothing.
@@ -165,7 +165,7 @@ std::vector<std::string> FileOutputStore::Place() {
   // able to rename over a new output, which Wine refuses while it is held open.
   for (const auto& output : outputs_) output->claim.reset();
   try {
-    for (const auto& output : outputs_) Place(*output);
+    for (const auto& output : outputs_) PlaceOne(*output);
   } catch (const ReplayError& e) {
     const std::string unrestored = PutBack();
     files_.FlushFolder(folder_);
@@ -276,7 +276,8 @@ void FileOutputStore::CleanLeftovers(const std::optional<RunId>& stopped) {
       if (ec != std::errc::no_such_file_or_directory) left.append(left.empty() ? "" : ", ").append(PathToUtf8(file));
       continue;
     }
-    if (!files_.Remove(file) && options_.notice) {
+    const std::error_code removed = files_.Remove(file);
+    if (!removed && options_.notice) {
       options_.notice("removed " + PathToUtf8(file) + ", left by " +
                       (stoppedHere ? "a run that was stopped" : "an earlier run"));
     }
@@ -287,7 +288,7 @@ void FileOutputStore::CleanLeftovers(const std::optional<RunId>& stopped) {
   }
 }
 
-void FileOutputStore::Place(Output& output) {
+void FileOutputStore::PlaceOne(Output& output) {
   const std::string shown = PathToUtf8(output.final);
   // A file system that folds names by rules of its own may take two names of the run for one.
   for (const auto& other : outputs_) {
@@ -301,7 +302,7 @@ void FileOutputStore::Place(Output& output) {
     // A second name for the older file: the rename below replaces it in one step, and a
     // rollback renames it back the same way.
     const std::filesystem::path backup = RunFilePath(folder_, output.name, {run_, output.k, "old"});
-    if (const std::error_code kept = files_.Keep(output.final, backup)) {
+    if (const std::error_code kept = files_.LinkOrCopy(output.final, backup)) {
       throw ReplayError(shown, 0,
                         HeldOpen(kept) ? "to replace the output" : "to keep the older file until the new one is in place",
                         Failure(kept));
@@ -318,22 +319,28 @@ void FileOutputStore::Place(Output& output) {
   output.in = true;
 }
 
+bool FileOutputStore::MoveAside(const std::filesystem::path& from, const std::filesystem::path& to) noexcept {
+  const std::error_code renamed = files_.Rename(from, to);
+  if (!renamed) return true;
+  const std::error_code copied = files_.LinkOrCopy(from, to);
+  const std::error_code flushed = copied ? copied : files_.Flush(to);
+  if (flushed) return false;
+  files_.Remove(from);
+  return true;
+}
+
 std::string FileOutputStore::PutBack() noexcept {
   std::string unrestored;
   const auto add = [&unrestored](const std::string& what) { unrestored.append(unrestored.empty() ? "" : ", ").append(what); };
   for (auto o = outputs_.rbegin(); o != outputs_.rend(); ++o) {
     Output& output = **o;
     if (output.in && output.backup.empty()) {
-      if (files_.Remove(output.final)) add(PathToUtf8(output.final) + " (new)");
+      if (const std::error_code removed = files_.Remove(output.final)) add(PathToUtf8(output.final) + " (new)");
     } else if (output.in) {
-      if (files_.Rename(output.backup, output.final)) {
+      if (const std::error_code back = files_.Rename(output.backup, output.final)) {
         // Out of the cleanup's way: the next run must not take these bytes for a leftover.
         const std::filesystem::path kept = RunFilePath(folder_, output.name, {run_, output.k, "kept"});
-        bool moved = !files_.Rename(output.backup, kept);
-        if (!moved && !files_.Keep(output.backup, kept) && !files_.Flush(kept)) {
-          moved = true;
-          files_.Remove(output.backup);
-        }
+        const bool moved = MoveAside(output.backup, kept);
         add(PathToUtf8(output.final) + " (new; its older file is " +
             PathToUtf8((moved ? kept : output.backup).filename()) + ")");
       }

@@ -107,8 +107,9 @@ class FileOutputStore : public OutputStore {
   bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;
   void CleanLeftovers(const std::optional<RunId>& stopped);
   void Renumber(Output& output);
-  std::vector<std::string> Place();
-  void Place(Output& output);
+  std::vector<std::string> PlaceAll();
+  void PlaceOne(Output& output);
+  bool MoveAside(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
   std::string PutBack() noexcept;
   std::filesystem::path folder_;
   std::filesystem::path input_;

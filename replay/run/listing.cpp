@@ -79,7 +79,7 @@ ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::fil
   if (!any || listing.vehicles.size() < 2) return listing;
   std::ifstream replay = OpenReplay(replayPath, shown);
   ComparingStore store(outputFolder);
-  NullWindow window;
+  NullProgress window;
   SplitReplay(replay, shown, false, window, store);
   for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
     VehicleListing& v = listing.vehicles[k];

@@ -27,7 +27,7 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
 
 // Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
 SplitResult SplitStream(std::istream& replay, const std::string& replayName, const SplitOptions& options,
-                  WindowOps& window, OutputStore& store, const std::filesystem::path& folder) {
+                  ProgressSink& window, OutputStore& store, const std::filesystem::path& folder) {
   const CancelToken never;
   const CancelToken& cancel = options.commit.cancel != nullptr ? *options.commit.cancel : never;
   LineReader reader(replay, replayName);
@@ -95,19 +95,19 @@ std::string RefusalOnOneLine() {
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
-                        const SplitOptions& options, WindowOps& window, OutputStore& outputs) {
+                        const SplitOptions& options, ProgressSink& window, OutputStore& outputs) {
   return SplitStream(replay, replayName, options, window, outputs, {});
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
-                        WindowOps& window, OutputStore& outputs) {
+                        ProgressSink& window, OutputStore& outputs) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
   return SplitReplay(replay, replayName, options, window, outputs);
 }
 
 SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
-                        WindowOps& window, const std::filesystem::path& outputFolder) {
+                        ProgressSink& window, const std::filesystem::path& outputFolder) {
   const std::string shown = PathToUtf8(replayPath);
   SplitResult result;
   {
@@ -121,7 +121,7 @@ SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOpti
 }
 
 SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
-                        WindowOps& window, const std::filesystem::path& outputFolder) {
+                        ProgressSink& window, const std::filesystem::path& outputFolder) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
   return SplitReplay(replayPath, options, window, outputFolder);

@@ -9,7 +9,7 @@
 #include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
 #include "replay/commit/outputs.h"
-#include "replay/run/window_ops.h"
+#include "replay/run/progress_sink.h"
 
 namespace vehisect {
 
@@ -41,19 +41,19 @@ struct SplitResult {
 /// vehicle in `outputs`, reporting through `window`; raises ReplayError on any fault or stop,
 /// and then no output is left in `outputs`.
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
-                        const SplitOptions& options, WindowOps& window, OutputStore& outputs);
+                        const SplitOptions& options, ProgressSink& window, OutputStore& outputs);
 
 /// As above, with every vehicle and only the record-pointer option.
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
-                        WindowOps& window, OutputStore& outputs);
+                        ProgressSink& window, OutputStore& outputs);
 
 /// Splits the replay file `replayPath` into files in `outputFolder`; as above, and any file
 /// of the same name as an output stays as it was when the run fails.
 SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
-                        WindowOps& window, const std::filesystem::path& outputFolder);
+                        ProgressSink& window, const std::filesystem::path& outputFolder);
 
 /// As above, with every vehicle and only the record-pointer option.
 SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
-                        WindowOps& window, const std::filesystem::path& outputFolder);
+                        ProgressSink& window, const std::filesystem::path& outputFolder);
 
 }  // namespace vehisect

@@ -3,9 +3,9 @@
 namespace vehisect {
 
 /// The window operations a run calls: its progress. How a run ends, the front end reports.
-class WindowOps {
+class ProgressSink {
  public:
-  virtual ~WindowOps() = default;
+  virtual ~ProgressSink() = default;
   /// Sets the progress maximum: the record count.
   virtual void SetProgressMax(float maximum) = 0;
   /// Sets the progress value: the records done.
@@ -13,7 +13,7 @@ class WindowOps {
 };
 
 /// Window operations that show nothing, for runs without a window to report to.
-class NullWindow : public WindowOps {
+class NullProgress : public ProgressSink {
  public:
   void SetProgressMax(float) override {}
   void SetProgressValue(float) override {}
