@@ -15,6 +15,7 @@
 #endif
 
 #include "replay/base/error.h"
+#include "replay/base/system_files.h"
 #include "replay/format/header.h"
 #include "replay/run/listing.h"
 #include "replay/run/names.h"
@@ -55,7 +56,7 @@ double Seconds(const fs::path& folder, F&& work) {
 
 std::vector<std::uintmax_t> Split(const fs::path& replay, const fs::path& out) {
   vehisect::NullProgress window;
-  const vehisect::SplitResult result = vehisect::SplitReplay(replay, false, window, out);
+  const vehisect::SplitResult result = vehisect::SplitReplay(vehisect::SystemFiles(), replay, false, window, out);
   std::vector<std::uintmax_t> sizes;
   for (const std::string& name : result.outputs) sizes.push_back(fs::file_size(vehisect::OutputPath(out, name)));
   return sizes;
@@ -140,7 +141,7 @@ int Soak(const fs::path& replay, const fs::path& work) {
   fs::remove_all(work);
   fs::create_directories(work);
   vehisect::NullProgress window;
-  const double seconds = Seconds(work, [&] { vehisect::SplitReplay(replay, false, window, work); });
+  const double seconds = Seconds(work, [&] { vehisect::SplitReplay(vehisect::SystemFiles(), replay, false, window, work); });
   const double peak = PeakMiB();
   const Counts input = CountRecords(replay);
   Counts outputs;
@@ -151,7 +152,7 @@ int Soak(const fs::path& replay, const fs::path& work) {
     sharedEverywhere = sharedEverywhere && counts.shared == input.shared;
     outputs.vehicle += counts.vehicle;
     ++files;
-    refused = refused && vehisect::SplitReplay(entry.path(), false, window, work / "again").refused;
+    refused = refused && vehisect::SplitReplay(vehisect::SystemFiles(), entry.path(), false, window, work / "again").refused;
   }
   std::printf("input          %.1f MiB, %llu shared and %llu vehicle records\n", MiB(static_cast<double>(fs::file_size(replay))),
               static_cast<unsigned long long>(input.shared), static_cast<unsigned long long>(input.vehicle));
@@ -207,11 +208,11 @@ int main(int argc, char** argv) {
       Split(large, work);
       // Over the outputs just written: each is flushed to the disk before it replaces one.
       replace.push_back(Seconds([&] { Split(large, work); }));
-      list.push_back(Seconds(work, [&] { vehisect::ListReplay(large, work); }));
+      list.push_back(Seconds(work, [&] { vehisect::ListReplay(vehisect::SystemFiles(), large, work); }));
       read.push_back(Seconds(work, [&] { Read(large); }));
       one.push_back(Seconds(work, [&] {
         vehisect::NullProgress window;
-        vehisect::SplitReplay(large, first, window, work);
+        vehisect::SplitReplay(vehisect::SystemFiles(), large, first, window, work);
       }));
     }
     const double largePeak = PeakMiB();

@@ -24,9 +24,9 @@
 #include "replay/base/encoding.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "replay/base/system_files.h"
 #include "replay/run/listing.h"
-#include "replay/run/splitter.h"
-#include "replay/base/throttle.h"
+#include "replay/run/split_batch.h"
 
 namespace {
 
@@ -80,13 +80,25 @@ std::size_t Columns(const std::string& utf8) {
 // Stands in for the window: a progress bar on a terminal, nothing otherwise.
 class Console : public vehisect::ProgressSink {
  public:
-  Console(bool showProgress, std::string label) : show_(showProgress), label_(std::move(label)) {}
+  explicit Console(bool showProgress) : show_(showProgress) {}
   ~Console() override { Clear(); }
+
+  /// Starts the bar of the replay `label`.
+  void Start(std::string label) {
+    label_ = std::move(label);
+    maximum_ = 0;
+  }
+
+  /// Clears the bar's line, for what is printed next.
+  void Clear() {
+    if (drawnColumns_ > 0) std::cerr << vehisect::ClearLine(drawnColumns_) << std::flush;
+    drawnColumns_ = 0;
+  }
 
   void SetProgressMax(float maximum) override { maximum_ = maximum; }
 
   void SetProgressValue(float value) override {
-    if (!show_ || !throttle_.Due(value, maximum_)) return;
+    if (!show_ || value == 0) return;
     constexpr int kWidth = 30;
     const int filled = maximum_ > 0 ? static_cast<int>(kWidth * (value / maximum_)) : kWidth;
     char counts[64];
@@ -96,16 +108,10 @@ class Console : public vehisect::ProgressSink {
     drawnColumns_ = std::max(drawnColumns_, Columns(line));
   }
 
-
  private:
-  void Clear() {
-    if (drawnColumns_ > 0) std::cerr << vehisect::ClearLine(drawnColumns_) << std::flush;
-  }
-
   bool show_;
   std::string label_;
   float maximum_ = 0;
-  vehisect::ProgressThrottle throttle_{std::chrono::milliseconds(100)};
   std::size_t drawnColumns_ = 0;  // the widest line drawn
 };
 
@@ -328,7 +334,7 @@ int List(const Options& options) {
   for (const std::string& replay : options.replays) {
     try {
       const vehisect::ReplayListing listing =
-          vehisect::ListReplay(PathFromUtf8(replay), PathFromUtf8(options.outputFolder));
+          vehisect::ListReplay(vehisect::SystemFiles(), PathFromUtf8(replay), PathFromUtf8(options.outputFolder));
       if (options.json) {
         std::cout << Dump(ListingJson(replay, listing)) << "\n";
       } else {
@@ -367,45 +373,32 @@ int SplitAll(Options& options) {
     Running() { g_running = true; }
     ~Running() { g_running = false; }
   } running;
-  const bool progress = !options.quiet && vehisect::IsTerminal(stderr);
   std::vector<std::filesystem::path> replays;
   for (const std::string& replay : options.replays) replays.push_back(PathFromUtf8(replay));
-  vehisect::Batch batch(replays);
-  options.split.commit.batch = &batch;
-  options.split.commit.cancel = &g_stop;
-  options.split.commit.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
+  vehisect::BatchOptions batch;
+  batch.split = options.split;
+  batch.split.commit.cancel = &g_stop;
+  batch.split.commit.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
+  batch.folderFor = [&folder](const std::filesystem::path&) { return folder; };
+  batch.progressEvery = std::chrono::milliseconds(100);
+  Console console(!options.quiet && vehisect::IsTerminal(stderr));
+  batch.starting = [&console](const std::filesystem::path& replay) { console.Start(PathToUtf8(replay)); };
   int status = 0;
-  for (const std::string& replay : options.replays) {
-    if (g_stop.requested()) return kStopped;
-    try {
-      vehisect::SplitResult result;
-      {
-        Console console(progress, replay);
-        result = vehisect::SplitReplay(PathFromUtf8(replay), options.split, console, folder);
-      }
-      if (result.refused) {
-        std::cerr << "vehisect-cli: " << replay << ": " << vehisect::RefusalOnOneLine() << "\n";
-        status = 1;
-      }
-      for (const std::string& name : result.outputs) {
-        std::cout << PathToUtf8(vehisect::OutputPath(folder, name)) << "\n";
-      }
-      FlushOutput();
-      for (const std::string& warning : result.warnings) {
-        std::cerr << "vehisect-cli: warning: " << warning << "\n";
-      }
-    } catch (const vehisect::ReplayError& e) {
-      std::cerr << "vehisect-cli: " << e.what() << "\n";
-      if (e.kind() == vehisect::ReplayError::Kind::kCancelled) return kStopped;
-      status = 1;
-    } catch (const std::exception& e) {
-      // A replay error names the file and line; anything else (memory, threads) is rare, but
-      // must not end the program with an abort either.
-      std::cerr << "vehisect-cli: " << e.what() << "\n";
+  batch.finished = [&](const vehisect::ReplayOutcome& outcome) {
+    console.Clear();
+    for (const std::filesystem::path& file : outcome.files) std::cout << PathToUtf8(file) << "\n";
+    FlushOutput();
+    if (outcome.kind != vehisect::ReplayOutcome::Kind::kSplit) {
+      std::cerr << "vehisect-cli: " << outcome.message << "\n";
       status = 1;
     }
-  }
-  return status;
+    for (const std::string& warning : outcome.warnings) std::cerr << "vehisect-cli: warning: " << warning << "\n";
+  };
+  const std::vector<vehisect::ReplayOutcome> outcomes =
+      vehisect::SplitBatch(vehisect::SystemFiles(), replays, batch, console);
+  const bool stopped = outcomes.size() < replays.size() ||
+                       (!outcomes.empty() && outcomes.back().kind == vehisect::ReplayOutcome::Kind::kStopped);
+  return stopped ? kStopped : status;
 }
 
 int Run(const std::vector<std::string>& args) {

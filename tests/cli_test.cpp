@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "cli_runner.h"
-#include "replay/commit/file_system.h"
+#include "replay/base/system_files.h"
 #include "replay/commit/run_files.h"
 #include "replay_builder.h"
 #include "temp_folder.h"

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "fake_window.h"
+#include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/commit/folder_lock.h"
@@ -19,46 +20,25 @@ namespace {
 using namespace testing;  // the fakes and the replay builder
 using Names = std::set<std::string>;
 
-// The file operations of a commit as a log, with the run's part of temporary names as "*";
-// from step `failAt` on, the step fails, or, when `dies`, it and every later one does nothing,
-// as when the program is killed there.
-class LoggedFiles : public FileSystem {
- public:
-  std::vector<std::string> log;
-  int failAt = 0;
-  bool dies = false;
-  std::set<int> failing;  // further steps that fail
-
-  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    return Step("rename " + Name(from) + " " + Name(to), [&] { return FileSystem::Rename(from, to); });
-  }
-  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    return Step("keep " + Name(from) + " " + Name(to), [&] { return FileSystem::LinkOrCopy(from, to); });
-  }
-  std::error_code Flush(const std::filesystem::path& file) override {
-    return Step("flush " + Name(file), [&] { return FileSystem::Flush(file); });
-  }
-  std::error_code FlushFolder(const std::filesystem::path& folder) override {
-    return Step("flush the folder", [&] { return FileSystem::FlushFolder(folder); });
-  }
-  std::error_code Remove(const std::filesystem::path& file) override {
-    return Step("remove " + Name(file), [&] { return FileSystem::Remove(file); });
-  }
-
- private:
-  static std::string Name(const std::filesystem::path& path) {
-    const std::string name = PathToUtf8(path.filename());
+// The steps of a commit as a log, with the run's part of temporary names as "*".
+std::vector<std::string> Log(const RecordedFiles& files) {
+  const auto name = [](const std::string& name) {
     const std::size_t run = name.find(".vehisect-");
     return run == std::string::npos ? name : name.substr(0, run) + ".*" + name.substr(name.rfind('.'));
+  };
+  std::vector<std::string> log;
+  for (const FileOp& op : files.Steps()) {
+    switch (op.kind) {
+      case FileOp::kRename: log.push_back("rename " + name(op.a) + " " + name(op.b)); break;
+      case FileOp::kLink: log.push_back("keep " + name(op.a) + " " + name(op.b)); break;
+      case FileOp::kCreate: log.push_back("keep " + name(op.b) + " " + name(op.a)); break;
+      case FileOp::kFlush: log.push_back("flush " + name(op.a)); break;
+      case FileOp::kFlushFolder: log.push_back("flush the folder"); break;
+      case FileOp::kRemove: log.push_back("remove " + name(op.a)); break;
+    }
   }
-  template <typename Do>
-  std::error_code Step(const std::string& what, Do act) {
-    log.push_back(what);
-    const int step = static_cast<int>(log.size());
-    if (failing.count(step) == 0 && (failAt == 0 || step < failAt || (!dies && step > failAt))) return act();
-    return dies ? std::error_code() : std::make_error_code(std::errc::permission_denied);
-  }
-};
+  return log;
+}
 
 class CommitTest : public ::testing::Test {
  protected:
@@ -85,9 +65,8 @@ class CommitTest : public ::testing::Test {
   std::string Commit(FileSystem& files) {
     std::istringstream in(replay.Build());
     CommitOptions options;
-    options.files = &files;
     options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-    FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
+    FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
     try {
       SplitReplay(in, "race.rpl", false, window, store);
     } catch (const ReplayError& e) {
@@ -98,20 +77,20 @@ class CommitTest : public ::testing::Test {
 };
 
 TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
-  LoggedFiles fresh;
+  RecordedFiles fresh;
   EXPECT_EQ(Commit(fresh), "no error");
   // Into a folder without older files too, so that no name holds a file cut short, and the
   // names are on the disk when the run says it is done.
-  EXPECT_EQ(fresh.log, (std::vector<std::string>{"flush .vehisect.lock", "flush VH_CANYON_Ann.rpl.*.new",
+  EXPECT_EQ(Log(fresh), (std::vector<std::string>{"flush .vehisect.lock", "flush VH_CANYON_Ann.rpl.*.new",
                                                  "flush VH_CANYON_Bo.rpl.*.new", "flush VH_CANYON_Cy.rpl.*.new",
                                                  "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
                                                  "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
                                                  "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
                                                  "remove .vehisect.lock"}));
   std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");
-  LoggedFiles again;
+  RecordedFiles again;
   EXPECT_EQ(Commit(again), "no error");
-  EXPECT_EQ(again.log, (std::vector<std::string>{
+  EXPECT_EQ(Log(again), (std::vector<std::string>{
                            "flush .vehisect.lock", "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
                            "flush VH_CANYON_Cy.rpl.*.new", "keep VH_CANYON_Ann.rpl VH_CANYON_Ann.rpl.*.old",
                            "flush VH_CANYON_Ann.rpl.*.old", "rename VH_CANYON_Ann.rpl.*.new VH_CANYON_Ann.rpl",
@@ -127,15 +106,15 @@ TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) 
 // bytes and no file of the run is left; a failing flush of the folder fails the run with the
 // outputs in place and the older files kept; a failure after it is only a warning.
 TEST_F(CommitTest, AStepThatFailsChangesNothing) {
-  LoggedFiles all;
+  RecordedFiles all;
   Reset();
   Commit(all);
-  for (int k = 1; k <= static_cast<int>(all.log.size()); ++k) {
+  for (int k = 1; k <= static_cast<int>(Log(all).size()); ++k) {
     Reset();
-    LoggedFiles files;
+    RecordedFiles files;
     files.failAt = k;
     const std::string error = Commit(files);
-    const std::string step = all.log[static_cast<std::size_t>(k - 1)];
+    const std::string step = Log(all)[static_cast<std::size_t>(k - 1)];
     const int folderFlush = 12;
     if (k >= folderFlush || step == "flush .vehisect.lock") {
       EXPECT_EQ(error, k == folderFlush ? PathToUtf8(out.path()) + ": expected to write the folder to the disk, "
@@ -176,7 +155,7 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
     const auto claim = SystemFiles().Claim(out.path() / live, ec);
     ASSERT_TRUE(claim) << ec.message();
     {
-      LoggedFiles files;
+      RecordedFiles files;
       files.failAt = k;
       files.dies = true;
       Commit(files);
@@ -199,10 +178,10 @@ TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
   // The rename of Cy, then the put-back of Ann and its rename aside; then its copy aside too.
   for (const std::set<int>& failing : {std::set<int>{11, 14, 15}, std::set<int>{11, 14, 15, 16}}) {
     Reset();
-    LoggedFiles files;
+    RecordedFiles files;
     files.failing = failing;
     const std::string error = Commit(files);
-    EXPECT_EQ(files.log[15], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
+    EXPECT_EQ(Log(files)[15], "keep VH_CANYON_Ann.rpl.*.old VH_CANYON_Ann.rpl.*.kept");
     const std::string kind = failing.size() == 3 ? ".kept" : ".old";
     const auto names = out.Names();
     const auto kept = std::find_if(names.begin(), names.end(), [&](const std::string& n) { return n.ends_with(kind); });
@@ -220,7 +199,7 @@ TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
 // A folder whose entries cannot be listed, or which cannot be locked, is refused before any
 // name in it is taken: its leftovers and free names cannot be known, nor other runs kept out.
 TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
-  struct Denied : FileSystem {
+  struct Denied : ForwardingFiles {
     bool list = true;
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return list ? std::make_error_code(std::errc::permission_denied) : std::error_code();
@@ -233,7 +212,7 @@ TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
   Reset();
   EXPECT_EQ(Commit(denied), PathToUtf8(out.path()) + ": expected a folder it can lock to put the outputs into, found "
                             "Read-only file system");
-  struct Unlisted : FileSystem {
+  struct Unlisted : ForwardingFiles {
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return std::make_error_code(std::errc::permission_denied);
     }
@@ -256,7 +235,7 @@ TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
     FolderLock free(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
     return OtherRace::kKeepBoth;
   };
-  FileOutputStore store(out.path(), folder.path() / "race.rpl", options);
+  FileOutputStore store(SystemFiles(), out.path(), folder.path() / "race.rpl", options);
   EXPECT_EQ(SplitReplay(in, "race.rpl", false, window, store).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy (2).rpl"}));
   EXPECT_EQ(asked, 1);

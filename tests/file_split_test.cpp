@@ -12,6 +12,7 @@
 #include "fake_window.h"
 #include "replay/base/error.h"
 #include "replay/commit/folder_lock.h"
+#include "replay/base/system_files.h"
 #include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "replay_builder.h"
@@ -32,7 +33,7 @@ class FileSplitTest : public ::testing::Test {
   FileSplitTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
   SplitResult Split(const std::filesystem::path& input) {
-    return SplitReplay(input, false, window, folder.path());
+    return SplitReplay(SystemFiles(), input, false, window, folder.path());
   }
 
   std::string ErrorOf(const std::filesystem::path& input) {
@@ -71,7 +72,7 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   replay.recordCount = "";
   SplitOptions replace;
   replace.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-  SplitReplay(folder.Write("race.rpl", replay.Build()), replace, window, folder.path());
+  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), replace, window, folder.path());
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
@@ -150,8 +151,8 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
 TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   const auto input = folder.Write("race.rpl", replay.Build());
   const TempFolder out;
-  SplitReplay(input, false, window, out.path());
-  EXPECT_EQ(SplitReplay(input, true, window, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  SplitReplay(SystemFiles(), input, false, window, out.path());
+  EXPECT_EQ(SplitReplay(SystemFiles(), input, true, window, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_NE(out.Read("VH_CANYON_Ann.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 
   replay.records.push_back(Shared("s2"));
@@ -167,7 +168,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
     return OtherRace::kStop;
   };
   try {
-    SplitReplay(other, options, window, out.path());
+    SplitReplay(SystemFiles(), other, options, window, out.path());
     ADD_FAILURE() << "another race's file was replaced";
   } catch (const ReplayError& e) {
     EXPECT_EQ(e.kind(), ReplayError::Kind::kOtherRace);
@@ -176,14 +177,14 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
                                          "use --replace to replace it or --keep-both to keep both");
   }
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_EQ(asked[0].files, (std::vector<std::string>{PathToUtf8(out.path() / "VH_CANYON_Ann.rpl"),
-                                                      PathToUtf8(out.path() / "VH_CANYON_Bo.rpl")}));
+  EXPECT_EQ(asked[0].files, (std::vector<std::filesystem::path>{out.path() / "VH_CANYON_Ann.rpl",
+                                                                out.path() / "VH_CANYON_Bo.rpl"}));
   EXPECT_TRUE(asked[0].canReplace);
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
 
   options.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
-  EXPECT_EQ(SplitReplay(other, options, window, out.path()).outputs,
+  EXPECT_EQ(SplitReplay(SystemFiles(), other, options, window, out.path()).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_NE(out.Read("VH_CANYON_Ann (4).rpl").find("s2 ipos"), std::string::npos);
@@ -194,14 +195,14 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   const auto first = folder.Write("race1.rpl", replay.Build());
   replay.records.push_back(Shared("s2"));
   const auto second = folder.Write("race2.rpl", replay.Build());
-  Batch batch;
+  Batch batch(SystemFiles(), {});
   SplitOptions options;
   options.commit.batch = &batch;
   const TempFolder out;
-  SplitReplay(first, options, window, out.path());
+  SplitReplay(SystemFiles(), first, options, window, out.path());
   const std::string written = out.Read("VH_CANYON_Ann.rpl");
   try {
-    SplitReplay(second, options, window, out.path() / "." / "");
+    SplitReplay(SystemFiles(), second, options, window, out.path() / "." / "");
     ADD_FAILURE() << "the second replay replaced the first one's outputs";
   } catch (const ReplayError& e) {
     EXPECT_EQ(std::string(e.what()), PathToUtf8(second) + ": expected outputs of its own, found " +
@@ -211,7 +212,7 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), written);
   // Another folder is another set of names.
   const TempFolder elsewhere;
-  EXPECT_EQ(SplitReplay(second, options, window, elsewhere.path()).outputs.size(), 2u);
+  EXPECT_EQ(SplitReplay(SystemFiles(), second, options, window, elsewhere.path()).outputs.size(), 2u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "replay/base/paths.h"
 #include "replay/commit/outputs.h"
 
 namespace vehisect::testing {
@@ -18,15 +19,15 @@ class MemoryOutputStore : public OutputStore {
     open_.emplace_back(name, std::make_unique<std::ostringstream>());
     return *open_.back().second;
   }
-  std::string Describe(const std::string& name) const override { return name; }
-  std::vector<std::string> Commit() override {
-    std::vector<std::string> names;
+  std::filesystem::path PathOf(const std::string& name) const override { return OutputPath({}, name); }
+  std::vector<PlacedOutput> Commit() override {
+    std::vector<PlacedOutput> placed;
     for (auto& [name, stream] : open_) {
       files_[name] = stream->str();
-      names.push_back(name);
+      placed.push_back({name, PathOf(name)});
     }
     open_.clear();
-    return names;
+    return placed;
   }
   void Discard() noexcept override { open_.clear(); }
   /// The committed outputs by name.

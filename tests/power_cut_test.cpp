@@ -25,6 +25,7 @@
 #include <sstream>
 
 #include "fake_window.h"
+#include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/commit/outputs.h"
@@ -38,62 +39,6 @@ namespace vehisect {
 namespace {
 
 using namespace testing;  // the fakes, the replay builder and the temporary folder
-
-struct Op {
-  enum Kind { kCreate, kRename, kLink, kFlush, kFlushFolder, kRemove } kind;
-  std::string a, b;  // file names in the folder
-};
-
-// The real file system, recording what changes the disk.
-class RecordedFiles : public FileSystem {
- public:
-  std::vector<Op> ops;
-  std::map<std::string, std::string> made;  // the bytes of files made whole, by name
-
-  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
-                                  std::error_code& ec) override {
-    ops.push_back({Op::kCreate, Name(file), ""});
-    made[Name(file)] = bytes;
-    return FileSystem::CreateNew(file, bytes, ec);
-  }
-  std::unique_ptr<std::ofstream> Create(const std::filesystem::path& file) override {
-    ops.push_back({Op::kCreate, Name(file), ""});
-    return FileSystem::Create(file);
-  }
-  bool copies = false;  // as FAT and exFAT, which keep a file by copying it
-  int failRename = 0;   // the rename that fails, counted from 1; none: 0
-  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    if (++renames == failRename) return std::make_error_code(std::errc::io_error);
-    ops.push_back({Op::kRename, Name(from), Name(to)});
-    return FileSystem::Rename(from, to);
-  }
-  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    if (copies) {
-      std::ifstream in(from, std::ios::binary);
-      made[Name(to)].assign(std::istreambuf_iterator<char>(in), {});
-      ops.push_back({Op::kCreate, Name(to), ""});
-    } else {
-      ops.push_back({Op::kLink, Name(from), Name(to)});
-    }
-    return FileSystem::LinkOrCopy(from, to);
-  }
-  std::error_code Flush(const std::filesystem::path& file) override {
-    ops.push_back({Op::kFlush, Name(file), ""});
-    return FileSystem::Flush(file);
-  }
-  std::error_code FlushFolder(const std::filesystem::path& folder) override {
-    ops.push_back({Op::kFlushFolder, "", ""});
-    return FileSystem::FlushFolder(folder);
-  }
-  std::error_code Remove(const std::filesystem::path& file) override {
-    ops.push_back({Op::kRemove, Name(file), ""});
-    return FileSystem::Remove(file);
-  }
-
- private:
-  int renames = 0;
-  static std::string Name(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
-};
 
 // A folder as names of files, and the bytes of each file; a hard link shares its file.
 struct Disk {
@@ -114,26 +59,26 @@ struct Walk {
   std::set<int> synced;        // files whose data is on the disk
 };
 
-Walk WalkTo(const Disk& before, const std::vector<Op>& ops, std::size_t crash, Rules rules) {
+Walk WalkTo(const Disk& before, const std::vector<FileOp>& ops, std::size_t crash, Rules rules) {
   Walk walk;
   std::map<std::string, int> names = before.names;
   int next = 1000;
   for (std::size_t i = 0; i < crash; ++i) {
-    const Op& op = ops[i];
-    const int file = op.kind == Op::kCreate ? next++ : names.count(op.a) ? names[op.a] : -1;
+    const FileOp& op = ops[i];
+    const int file = op.kind == FileOp::kCreate ? next++ : names.count(op.a) ? names[op.a] : -1;
     walk.inode.push_back(file);
-    walk.durable.push_back(rules == Rules::kWindows && op.kind == Op::kRename);
-    if (op.kind == Op::kCreate || op.kind == Op::kLink) names[op.kind == Op::kCreate ? op.a : op.b] = file;
-    if (op.kind == Op::kRename) names[op.b] = file;
-    if (op.kind == Op::kRename || op.kind == Op::kRemove) names.erase(op.a);
-    if (op.kind == Op::kFlush) {
+    walk.durable.push_back(rules == Rules::kWindows && op.kind == FileOp::kRename);
+    if (op.kind == FileOp::kCreate || op.kind == FileOp::kLink) names[op.kind == FileOp::kCreate ? op.a : op.b] = file;
+    if (op.kind == FileOp::kRename) names[op.b] = file;
+    if (op.kind == FileOp::kRename || op.kind == FileOp::kRemove) names.erase(op.a);
+    if (op.kind == FileOp::kFlush) {
       walk.synced.insert(file);
       // Windows writes a file's own metadata with its data: its creation is durable.
       for (std::size_t j = 0; j < i && rules == Rules::kWindows; ++j) {
-        if (ops[j].kind == Op::kCreate && walk.inode[j] == file) walk.durable[j] = true;
+        if (ops[j].kind == FileOp::kCreate && walk.inode[j] == file) walk.durable[j] = true;
       }
     }
-    if (op.kind == Op::kFlushFolder && rules == Rules::kLinux) {
+    if (op.kind == FileOp::kFlushFolder && rules == Rules::kLinux) {
       for (std::size_t j = 0; j < i; ++j) walk.durable[j] = true;
     }
   }
@@ -142,14 +87,14 @@ Walk WalkTo(const Disk& before, const std::vector<Op>& ops, std::size_t crash, R
 
 // The disk a power loss after `crash` operations leaves, keeping `kept` of what was not yet
 // durable; `content` holds the bytes each new file had when written.
-Disk Crash(const Disk& before, const std::vector<Op>& ops, const std::map<int, std::string>& content,
+Disk Crash(const Disk& before, const std::vector<FileOp>& ops, const std::map<int, std::string>& content,
            std::size_t crash, Rules rules, Kept kept, std::size_t prefix, std::mt19937& random) {
   const Walk walk = WalkTo(before, ops, crash, rules);
   Disk disk = before;
   std::size_t pending = 0;
   for (std::size_t i = 0; i < crash; ++i) {
-    const Op& op = ops[i];
-    if (op.kind == Op::kFlush || op.kind == Op::kFlushFolder) continue;
+    const FileOp& op = ops[i];
+    if (op.kind == FileOp::kFlush || op.kind == FileOp::kFlushFolder) continue;
     if (!walk.durable[i]) {
       const bool keep = kept == Kept::kAll || (kept == Kept::kPrefix && pending < prefix) ||
                         (kept == Kept::kRandom && random() % 2 == 0);
@@ -157,10 +102,10 @@ Disk Crash(const Disk& before, const std::vector<Op>& ops, const std::map<int, s
       if (!keep) continue;
     }
     // A change whose file is not on the disk changes nothing.
-    if (op.kind == Op::kCreate) disk.names[op.a] = walk.inode[i];
-    if (op.kind != Op::kCreate && (disk.names.count(op.a) == 0 || disk.names[op.a] != walk.inode[i])) continue;
-    if (op.kind == Op::kLink || op.kind == Op::kRename) disk.names[op.b] = walk.inode[i];
-    if (op.kind == Op::kRename || op.kind == Op::kRemove) disk.names.erase(op.a);
+    if (op.kind == FileOp::kCreate) disk.names[op.a] = walk.inode[i];
+    if (op.kind != FileOp::kCreate && (disk.names.count(op.a) == 0 || disk.names[op.a] != walk.inode[i])) continue;
+    if (op.kind == FileOp::kLink || op.kind == FileOp::kRename) disk.names[op.b] = walk.inode[i];
+    if (op.kind == FileOp::kRename || op.kind == FileOp::kRemove) disk.names.erase(op.a);
   }
   for (const auto& [name, file] : disk.names) {
     if (before.bytes.count(file) != 0) continue;
@@ -180,7 +125,7 @@ Disk Crash(const Disk& before, const std::vector<Op>& ops, const std::map<int, s
 
 // The next run's file system: what it makes durable is not what is checked of it, and a real
 // flush would make the checks take minutes.
-class UnflushedFiles : public FileSystem {
+class UnflushedFiles : public ForwardingFiles {
  public:
   std::error_code Flush(const std::filesystem::path&) override { return {}; }
   std::error_code FlushFolder(const std::filesystem::path&) override { return {}; }
@@ -197,10 +142,9 @@ class PowerCutTest : public ::testing::Test {
   static std::string Commit(const std::string& replay, const std::filesystem::path& folder, FileSystem& files) {
     std::istringstream in(replay);
     CommitOptions options;
-    options.files = &files;
     options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
     options.sameRace = [](std::istream& a, std::istream& b) { return SameRace(a, b); };
-    FileOutputStore store(folder, folder / "race.rpl", options);
+    FileOutputStore store(files, folder, folder / "race.rpl", options);
     FakeWindow window;
     try {
       SplitReplay(in, "race.rpl", false, window, store);
@@ -244,36 +188,51 @@ class PowerCutTest : public ::testing::Test {
     for (const std::string& output : outputs) fresh[output] = root.Read(clean.filename() / output);
     RecordedFiles recorded;
     recorded.copies = fat;
-    recorded.failRename = fat ? vehicles : 0;
+    if (fat) {
+      // The step of the last output's rename, found in a commit that goes through.
+      const std::filesystem::path trial = root.path() / ("trial-" + std::to_string(vehicles));
+      Write(trial, before);
+      RecordedFiles through;
+      through.copies = true;
+      ASSERT_EQ(Commit(race, trial, through), "no error");
+      const std::vector<FileOp> steps = through.Steps();
+      for (std::size_t i = 0; i < steps.size(); ++i) {
+        if (steps[i].kind == FileOp::kRename && steps[i].b == outputs.back()) recorded.failAt = static_cast<int>(i + 1);
+      }
+    }
     const std::string error = Commit(race, first, recorded);
+    std::vector<FileOp> ops;  // what was done, in order
+    for (const FileOp& op : recorded.ops) {
+      if (op.done) ops.push_back(op);
+    }
     ASSERT_EQ(error.find(fat ? "expected to replace the output" : "no error") == std::string::npos, false) << error;
     std::map<std::string, std::string> last = fresh;  // what each output holds once the commit has returned
     for (const std::string& output : outputs) {
       if (fat) last[output] = before.bytes.at(before.names.at(output));
     }
     std::map<int, std::string> content;  // the new files' bytes, by the outputs they became
-    const Walk all = WalkTo(before, recorded.ops, recorded.ops.size(), Rules::kLinux);
-    for (std::size_t i = 0; i < recorded.ops.size(); ++i) {
-      const Op& op = recorded.ops[i];
+    const Walk all = WalkTo(before, ops, ops.size(), Rules::kLinux);
+    for (std::size_t i = 0; i < ops.size(); ++i) {
+      const FileOp& op = ops[i];
       const auto run = ParseRunFile(op.a);
-      if (op.kind == Op::kRename && fresh.count(op.b) && run && run->kind == "new") content[all.inode[i]] = fresh[op.b];
-      if (op.kind == Op::kCreate && recorded.made.count(op.a)) content[all.inode[i]] = recorded.made[op.a];
+      if (op.kind == FileOp::kRename && fresh.count(op.b) && run && run->kind == "new") content[all.inode[i]] = fresh[op.b];
+      if (op.kind == FileOp::kCreate && recorded.made.count(op.a)) content[all.inode[i]] = recorded.made[op.a];
     }
 
     std::mt19937 random(seed);
     for (const Rules rules : {Rules::kLinux, Rules::kWindows}) {
-      for (std::size_t crash = 0; crash <= recorded.ops.size(); ++crash) {
+      for (std::size_t crash = 0; crash <= ops.size(); ++crash) {
         std::vector<std::pair<Kept, std::size_t>> kinds = {{Kept::kNone, 0}, {Kept::kAll, 0}};
         for (std::size_t p = 1; p < crash; ++p) kinds.push_back({Kept::kPrefix, p});
         for (int r = 0; r < 6; ++r) kinds.push_back({Kept::kRandom, 0});
         for (const auto& [kept, prefix] : kinds) {
-          const Disk disk = Crash(before, recorded.ops, content, crash, rules, kept, prefix, random);
+          const Disk disk = Crash(before, ops, content, crash, rules, kept, prefix, random);
           SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(vehicles) + " vehicles, " +
                        (older ? "over older files" : "into an empty folder") + ", " +
                        (rules == Rules::kLinux ? "Linux" : "Windows") + ", crash after operation " +
                        std::to_string(crash) + ", kept " + std::to_string(static_cast<int>(kept)) + "/" +
                        std::to_string(prefix));
-          Check(disk, before, outputs, fresh, race, crash == recorded.ops.size() ? &last : nullptr);
+          Check(disk, before, outputs, fresh, race, crash == ops.size() ? &last : nullptr);
           if (::testing::Test::HasFailure()) return;
         }
       }

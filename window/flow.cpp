@@ -10,9 +10,7 @@
 #include "replay/base/encoding.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
-#include "replay/commit/outputs.h"
-#include "replay/run/splitter.h"
-#include "replay/base/throttle.h"
+#include "replay/base/system_files.h"
 
 namespace vehisect {
 namespace {
@@ -47,8 +45,8 @@ BarSteps ProgressSteps(double value, double maximum) {
   return {static_cast<int>(bar), static_cast<int>(clamped)};
 }
 
-std::string OtherRaceText(const std::vector<std::string>& files) {
-  std::string text = ShortenMiddle(FileName(PathFromUtf8(files.front())));
+std::string OtherRaceText(const std::vector<std::filesystem::path>& files) {
+  std::string text = ShortenMiddle(FileName(files.front()));
   if (files.size() == 1) return text.append(" already holds another race.");
   return text.append(" and ").append(std::to_string(files.size() - 1)).append(" more already hold another race.");
 }
@@ -77,24 +75,21 @@ std::string WrapLongWords(const std::string& text, std::size_t width) {
   return out;
 }
 
-// The progress of a run, called on the run's thread, goes to the window's thread about 30
-// times a second at most, so that the window's queue stays short.
+// The progress of a run, called on the run's thread, goes to the window's thread, as often as
+// the batch lets it: about 30 times a second at most, so that the window's queue stays short.
 class WindowFlow::Progress : public ProgressSink {
  public:
   explicit Progress(FlowWindow& window) : window_(window) {}
 
   void SetProgressMax(float maximum) override {
-    maximum_ = maximum;
     window_.Post([&window = window_, maximum] { window.SetProgressMax(maximum); });
   }
   void SetProgressValue(float value) override {
-    if (throttle_.Due(value, maximum_)) window_.Post([&window = window_, value] { window.SetProgressValue(value); });
+    window_.Post([&window = window_, value] { window.SetProgressValue(value); });
   }
 
  private:
   FlowWindow& window_;
-  float maximum_ = 0;
-  ProgressThrottle throttle_{std::chrono::milliseconds(33)};
 };
 
 WindowFlow::~WindowFlow() {
@@ -106,7 +101,7 @@ std::filesystem::path WindowFlow::StartFolder() const {
   const std::filesystem::path own = window_.ProgramFolder();
   std::error_code ec;
   for (std::filesystem::directory_iterator entry(own, ec), end; !ec && entry != end; entry.increment(ec)) {
-    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl") return CanWriteIn(own) ? own : std::filesystem::path();
+    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl") return CanWriteIn(SystemFiles(), own) ? own : std::filesystem::path();
   }
   return {};
 }
@@ -131,13 +126,19 @@ void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays)
 }
 
 void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr) {
-  Batch batch(replays);
-  Tally tally;
-  for (const std::filesystem::path& replay : replays) {
-    if (stop_.requested()) break;
-    SplitOne(replay, useRecordPtr, batch, tally);
-  }
-  window_.Post([this, tally = std::move(tally), count = replays.size()] { Finish(tally, count); });
+  BatchOptions batch;
+  batch.split.useRecordPtr = useRecordPtr;
+  batch.split.commit.cancel = &stop_;
+  batch.split.commit.otherRace = [this](const OtherRaceQuestion& question) {
+    const std::string text = OtherRaceText(question.files);
+    return OnWindowThread<OtherRace>(
+        [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
+        OtherRace::kStop);
+  };
+  batch.folderFor = [this](const std::filesystem::path& replay) { return OutputFolder(replay); };
+  Progress progress(window_);
+  std::vector<ReplayOutcome> outcomes = SplitBatch(SystemFiles(), replays, batch, progress);
+  window_.Post([this, tally = TallyOf(outcomes), count = replays.size()] { Finish(tally, count); });
 }
 
 template <typename Result>
@@ -152,45 +153,33 @@ Result WindowFlow::OnWindowThread(std::function<Result()> ask, Result ifStopped)
   return future.get();
 }
 
-void WindowFlow::SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch, Tally& tally) {
-  SplitOptions options;
-  options.useRecordPtr = useRecordPtr;
-  options.commit.batch = &batch;
-  options.commit.cancel = &stop_;
-  options.commit.otherRace = [this](const OtherRaceQuestion& question) {
-    const std::string text = OtherRaceText(question.files);
-    return OnWindowThread<OtherRace>(
-        [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
-        OtherRace::kStop);
-  };
-  Progress progress(window_);
-  try {
-    std::filesystem::path folder = replay.parent_path();
-    // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
-    // Cancelled, the split runs where it was to and fails with the reason.
-    if (!CanWriteIn(FolderOf(folder))) {
-      using Chosen = std::optional<std::filesystem::path>;
-      const Chosen chosen = OnWindowThread<Chosen>(
-          [this, replay] { return window_.ChooseFolder(replay, window_.DocumentsFolder()); }, std::nullopt);
-      if (chosen) folder = *chosen;
+std::filesystem::path WindowFlow::OutputFolder(const std::filesystem::path& replay) {
+  const std::filesystem::path folder = replay.parent_path();
+  if (CanWriteIn(SystemFiles(), FolderOf(folder))) return folder;
+  // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
+  // Cancelled, the split runs where it was to and fails with the reason.
+  using Chosen = std::optional<std::filesystem::path>;
+  const Chosen chosen = OnWindowThread<Chosen>(
+      [this, replay] { return window_.ChooseFolder(replay, window_.DocumentsFolder()); }, std::nullopt);
+  return chosen ? *chosen : folder;
+}
+
+WindowFlow::Tally WindowFlow::TallyOf(const std::vector<ReplayOutcome>& outcomes) {
+  Tally tally;
+  for (const ReplayOutcome& outcome : outcomes) {
+    tally.warnings.insert(tally.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
+    switch (outcome.kind) {
+      case ReplayOutcome::Kind::kSplit: tally.split.push_back(outcome.replay); break;
+      case ReplayOutcome::Kind::kDeclined: ++tally.declined; break;
+      case ReplayOutcome::Kind::kStopped: break;
+      case ReplayOutcome::Kind::kRefused: tally.refused = true; [[fallthrough]];
+      case ReplayOutcome::Kind::kFailed:
+      case ReplayOutcome::Kind::kNotRestored:
+        tally.failures.push_back({outcome.replay, outcome.message, outcome.kind == ReplayOutcome::Kind::kNotRestored});
+        break;
     }
-    const SplitResult result = SplitReplay(replay, options, progress, folder);
-    tally.warnings.insert(tally.warnings.end(), result.warnings.begin(), result.warnings.end());
-    if (result.refused) {
-      tally.refused = true;
-      tally.failures.push_back({replay, PathToUtf8(replay).append(": ").append(RefusalOnOneLine())});
-    } else {
-      tally.split.push_back(replay);
-    }
-  } catch (const ReplayError& e) {
-    if (e.kind() == ReplayError::Kind::kOtherRace) {
-      ++tally.declined;
-    } else if (e.kind() != ReplayError::Kind::kCancelled) {
-      tally.failures.push_back({replay, e.what(), e.kind() == ReplayError::Kind::kNotRestored});
-    }
-  } catch (const std::exception& e) {
-    tally.failures.push_back({replay, e.what()});
   }
+  return tally;
 }
 
 void WindowFlow::Finish(const Tally& tally, std::size_t replays) {

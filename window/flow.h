@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
-#include "replay/commit/outputs.h"
 #include "replay/run/progress_sink.h"
+#include "replay/run/split_batch.h"
 
 namespace vehisect {
 
@@ -61,7 +60,7 @@ BarSteps ProgressSteps(double value, double maximum);
 
 /// The question asked when the outputs would replace `files`, which hold another race:
 /// "VH_CANYON_Ann.rpl and 2 more already hold another race."
-std::string OtherRaceText(const std::vector<std::string>& files);
+std::string OtherRaceText(const std::vector<std::filesystem::path>& files);
 
 /// `text` with a line break put into every run of more than `width` characters without a
 /// space, after a path separator where there is one, so that a message box can wrap it.
@@ -113,7 +112,8 @@ class WindowFlow {
     std::vector<std::string> warnings;
   };
   void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr);
-  void SplitOne(const std::filesystem::path& replay, bool useRecordPtr, Batch& batch, Tally& tally);
+  std::filesystem::path OutputFolder(const std::filesystem::path& replay);
+  static Tally TallyOf(const std::vector<ReplayOutcome>& outcomes);
   void Finish(const Tally& tally, std::size_t replays);
   void ReportFailures(const Tally& tally, std::size_t replays);
   template <typename Result>

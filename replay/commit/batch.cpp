@@ -3,19 +3,17 @@
 #include <algorithm>
 
 #include "replay/base/error.h"
-#include "replay/commit/file_system.h"
+#include "replay/base/file_system.h"
 #include "replay/base/paths.h"
 
 namespace vehisect {
 
-Batch::Batch(std::vector<std::filesystem::path> replays, FileSystem& files)
-    : replays_(std::move(replays)), files_(files) {}
+Batch::Batch(FileSystem& files, std::vector<std::filesystem::path> replays)
+    : files_(files), replays_(std::move(replays)) {}
 
-void Batch::Check(const std::filesystem::path& replay, const std::filesystem::path& folder,
-                  const std::vector<std::string>& names) const {
+void Batch::Check(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& outputs) const {
   const std::string shown = PathToUtf8(replay);
-  for (const std::string& name : names) {
-    const std::filesystem::path path = OutputPath(folder, name);
+  for (const std::filesystem::path& path : outputs) {
     for (const std::filesystem::path& other : replays_) {
       // The replay being split guards itself, with a message of its own.
       if (!SameFile(files_, other, replay) && SameFile(files_, path, other)) {
@@ -41,9 +39,8 @@ void Batch::CheckWritten(const std::filesystem::path& replay, const std::filesys
   }
 }
 
-void Batch::Add(const std::filesystem::path& replay, const std::filesystem::path& folder,
-                const std::vector<std::string>& names) {
-  for (const std::string& name : names) written_.push_back({OutputPath(folder, name), replay});
+void Batch::Add(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& outputs) {
+  for (const std::filesystem::path& path : outputs) written_.push_back({path, replay});
 }
 
 }  // namespace vehisect

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "replay/commit/file_system.h"
+#include "replay/base/file_system.h"
 
 namespace vehisect {
 
@@ -14,26 +14,24 @@ namespace vehisect {
 class Batch {
  public:
   /// A batch of the replays `replays`, compared as `files` sees them.
-  explicit Batch(std::vector<std::filesystem::path> replays = {}, FileSystem& files = SystemFiles());
-  /// Raises ReplayError naming `replay` when an output called `names` (Windows-1252 bytes) in
-  /// `folder` would be another replay of the batch.
-  void Check(const std::filesystem::path& replay, const std::filesystem::path& folder,
-             const std::vector<std::string>& names) const;
+  Batch(FileSystem& files, std::vector<std::filesystem::path> replays);
+  /// Raises ReplayError naming `replay` when one of the outputs `outputs` would be another
+  /// replay of the batch.
+  void Check(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& outputs) const;
   /// Whether an earlier replay of the batch wrote the file `output`.
   bool Wrote(const std::filesystem::path& output) const;
   /// Raises ReplayError naming `replay` when an earlier replay of the batch wrote `output`.
   void CheckWritten(const std::filesystem::path& replay, const std::filesystem::path& output) const;
-  /// Records the outputs `names` in `folder` as written by `replay`.
-  void Add(const std::filesystem::path& replay, const std::filesystem::path& folder,
-           const std::vector<std::string>& names);
+  /// Records the outputs `outputs` as written by `replay`.
+  void Add(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& outputs);
 
  private:
   struct Written {
     std::filesystem::path path;
     std::filesystem::path replay;
   };
-  std::vector<std::filesystem::path> replays_;
   FileSystem& files_;
+  std::vector<std::filesystem::path> replays_;
   std::vector<Written> written_;
 };
 

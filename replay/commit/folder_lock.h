@@ -8,7 +8,7 @@
 #include <string>
 
 #include "replay/base/cancel.h"
-#include "replay/commit/file_system.h"
+#include "replay/base/file_system.h"
 #include "replay/commit/run_files.h"
 
 namespace vehisect {

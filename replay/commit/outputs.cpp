@@ -33,19 +33,12 @@ void CheckOutputName(FileSystem& files, const std::filesystem::path& output, con
   }
 }
 
-bool CanWriteIn(const std::filesystem::path& folder, FileSystem& files) {
-  const std::filesystem::path probe = RunFilePath(folder, "vehisect-probe", {NewRun(), 0, "new"});
-  const bool created = files.Create(probe)->is_open();
-  if (created) files.Remove(probe);
-  return created;
-}
-
 struct FileOutputStore::Output {
   std::size_t k = 0;
   std::string name;
   std::filesystem::path final;
   std::filesystem::path temporary;
-  std::unique_ptr<std::ofstream> stream;
+  std::unique_ptr<std::ostream> stream;
   std::unique_ptr<Hold> claim;   // tells other runs' cleanup that `temporary` is in use
   std::filesystem::path backup;  // the older file of the output's name, while the commit runs
   bool in = false;               // the output has been renamed to `final`
@@ -58,12 +51,9 @@ struct FileOutputStore::OtherRaces {
   const Output* own = nullptr;  // the first of them that this run wrote
 };
 
-FileOutputStore::FileOutputStore(std::filesystem::path folder, std::filesystem::path input, CommitOptions options)
-    : folder_(std::move(folder)),
-      input_(std::move(input)),
-      options_(std::move(options)),
-      files_(options_.files != nullptr ? *options_.files : SystemFiles()),
-      run_(NewRun()) {}
+FileOutputStore::FileOutputStore(FileSystem& files, std::filesystem::path folder, std::filesystem::path input,
+                                 CommitOptions options)
+    : folder_(std::move(folder)), input_(std::move(input)), options_(std::move(options)), files_(files), run_(NewRun()) {}
 
 FileOutputStore::~FileOutputStore() { Discard(); }
 
@@ -77,9 +67,7 @@ bool FileOutputStore::HoldsSameRace(const std::filesystem::path& existing, const
   return *old && *now && options_.sameRace(*old, *now);
 }
 
-std::string FileOutputStore::Describe(const std::string& name) const {
-  return PathToUtf8(OutputPath(folder_, name));
-}
+std::filesystem::path FileOutputStore::PathOf(const std::string& name) const { return OutputPath(folder_, name); }
 
 std::ostream& FileOutputStore::Open(const std::string& name) {
   auto output = std::make_unique<Output>();
@@ -93,34 +81,34 @@ std::ostream& FileOutputStore::Open(const std::string& name) {
   // name alone keeps it: no cleanup removes what it cannot claim.
   for (int attempt = 1; !output->claim; ++attempt) {
     output->stream = files_.Create(output->temporary);
-    if (!*output->stream) throw ReplayError(Describe(name), 0, "to create the output", SystemErrorText(errno));
+    if (!*output->stream) throw ReplayError(PathToUtf8(output->final), 0, "to create the output", SystemErrorText(errno));
     std::error_code ec;
     output->claim = files_.Claim(output->temporary, ec);
     if (!output->claim && LocksUnsupported(ec)) break;
     if (!output->claim && attempt == 3) {
-      output->stream->close();
+      output->stream.reset();
       files_.Remove(output->temporary);
-      throw ReplayError(Describe(name), 0, "to create the output",
+      throw ReplayError(PathToUtf8(output->final), 0, "to create the output",
                         ec ? ec.message() : "another run taking it away; try again");
     }
-    if (!output->claim) output->stream->close();
+    if (!output->claim) output->stream.reset();
   }
   outputs_.push_back(std::move(output));
   return *outputs_.back()->stream;
 }
 
-std::vector<std::string> FileOutputStore::Commit() {
+std::vector<PlacedOutput> FileOutputStore::Commit() {
   for (const auto& output : outputs_) {
     errno = 0;
-    output->stream->close();
-    if (output->stream->fail()) {
+    if (!output->stream->flush()) {
       throw ReplayError(PathToUtf8(output->final), 0, "to write the output", SystemErrorText(errno));
     }
+    output->stream.reset();
   }
   const std::string folder = PathToUtf8(FolderOf(folder_));
   // The question is asked before the folder's lock is taken, so that no other run waits on
   // the player's answer, and asked again when the files under the lock are not those asked of.
-  std::set<std::string> asked;
+  std::set<std::filesystem::path> asked;
   OtherRace answer = OtherRace::kStop;
   for (;;) {
     const OtherRaces seen = FindOtherRaces();
@@ -147,12 +135,12 @@ std::vector<std::string> FileOutputStore::Commit() {
   }
 }
 
-bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::string>& asked) {
+bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::filesystem::path>& asked) {
   return std::all_of(others.question.files.begin(), others.question.files.end(),
-                     [&](const std::string& file) { return asked.count(file) != 0; });
+                     [&](const std::filesystem::path& file) { return asked.count(file) != 0; });
 }
 
-std::vector<std::string> FileOutputStore::PlaceAll() {
+std::vector<PlacedOutput> FileOutputStore::PlaceAll() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
   // No name may be given to bytes that are still only in memory: after a power loss it would
   // hold a file cut short, in place of its older file or of nothing.
@@ -179,9 +167,9 @@ std::vector<std::string> FileOutputStore::PlaceAll() {
     throw ReplayError(folder, 0, "to write the folder to the disk",
                       ec.message() + "; the outputs are in place but may not survive a power loss");
   }
-  std::vector<std::string> names;
+  std::vector<PlacedOutput> placed;
   for (const auto& output : outputs_) {
-    names.push_back(output->name);
+    placed.push_back({output->name, output->final});
     if (output->backup.empty()) continue;
     if (const std::error_code ec = files_.Remove(output->backup)) {
       warnings_.push_back(PathToUtf8(output->backup) + ": expected to remove the older output " +
@@ -189,7 +177,7 @@ std::vector<std::string> FileOutputStore::PlaceAll() {
     }
   }
   outputs_.clear();
-  return names;
+  return placed;
 }
 
 FileOutputStore::OtherRaces FileOutputStore::FindOtherRaces() const {
@@ -200,7 +188,7 @@ FileOutputStore::OtherRaces FileOutputStore::FindOtherRaces() const {
     const bool ours = options_.batch != nullptr && options_.batch->Wrote(output->final);
     if (!ours && HoldsSameRace(output->final, output->temporary)) continue;
     others.outputs.push_back(output.get());
-    others.question.files.push_back(PathToUtf8(output->final));
+    others.question.files.push_back(output->final);
     if (ours && others.own == nullptr) others.own = output.get();
   }
   others.question.canReplace = others.own == nullptr;
@@ -215,7 +203,7 @@ void FileOutputStore::Settle(const OtherRaces& others, OtherRace choice) {
   }
   if (others.own != nullptr) options_.batch->CheckWritten(input_, others.own->final);
   if (choice == OtherRace::kReplace) return;
-  throw ReplayError(others.question.files.front(), 0, "an output of this race or no file",
+  throw ReplayError(PathToUtf8(others.question.files.front()), 0, "an output of this race or no file",
                     "another race's output; use --replace to replace it or --keep-both to keep both",
                     ReplayError::Kind::kOtherRace);
 }
@@ -357,7 +345,7 @@ std::string FileOutputStore::PutBack() noexcept {
 
 void FileOutputStore::Discard() noexcept {
   for (const auto& output : outputs_) {
-    output->stream->close();
+    output->stream.reset();
     if (output->in || output->temporary.empty()) continue;  // in place for good, or put back
     // Missing, it was moved or removed by someone else: the player must hear of it all the same.
     if (const std::error_code ec = files_.Remove(output->temporary)) {

@@ -12,10 +12,16 @@
 
 #include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
-#include "replay/commit/file_system.h"
+#include "replay/base/file_system.h"
 #include "replay/commit/run_files.h"
 
 namespace vehisect {
+
+/// An output in place: the name it was given (Windows-1252 bytes) and its path.
+struct PlacedOutput {
+  std::string name;
+  std::filesystem::path path;
+};
 
 /// Where the outputs of a run go. Outputs become visible all together on Commit, or not at all.
 class OutputStore {
@@ -24,11 +30,11 @@ class OutputStore {
   /// Opens a new output that will be called `name` (Windows-1252 bytes); raises ReplayError
   /// when that name cannot be given.
   virtual std::ostream& Open(const std::string& name) = 0;
-  /// The name of `name`'s output as errors and listings show it.
-  virtual std::string Describe(const std::string& name) const = 0;
-  /// Closes every output and makes them all visible; returns the names they were given, in the
-  /// order opened; raises ReplayError on any failure.
-  virtual std::vector<std::string> Commit() = 0;
+  /// The path that `name`'s output is to take.
+  virtual std::filesystem::path PathOf(const std::string& name) const = 0;
+  /// Closes every output and makes them all visible; returns the names and paths they were
+  /// given, in the order opened; raises ReplayError on any failure.
+  virtual std::vector<PlacedOutput> Commit() = 0;
   /// Drops every output not yet committed; what it cannot remove goes to the warnings.
   virtual void Discard() noexcept = 0;
   /// What went wrong that the run does not fail for: after the outputs were in place, or
@@ -45,9 +51,6 @@ class OutputStore {
 void CheckOutputName(FileSystem& files, const std::filesystem::path& output, const std::filesystem::path& input,
                      bool sameFolder = false);
 
-/// Whether a new file can be created in `folder`: tried with a temporary file, removed at once.
-bool CanWriteIn(const std::filesystem::path& folder, FileSystem& files = SystemFiles());
-
 /// Called with a note for the user while a commit goes on: what it waits for, what it cleaned.
 using Notice = std::function<void(const std::string&)>;
 
@@ -63,7 +66,7 @@ enum class OtherRace {
 
 /// The question put when outputs would replace files that hold another race.
 struct OtherRaceQuestion {
-  std::vector<std::string> files;  ///< those files' paths, UTF-8
+  std::vector<std::filesystem::path> files;  ///< those files' paths
   bool canReplace = true;          ///< false when one of them is an output of this very run
 };
 
@@ -76,7 +79,6 @@ struct CommitOptions {
   Notice notice;                        ///< hears what the commit waits for and which leftovers it removes
   OtherRaceChoice otherRace;            ///< asked about files of another race; none: kStop
   Batch* batch = nullptr;               ///< the run's replays and earlier outputs, never replaced
-  FileSystem* files = nullptr;          ///< the file operations; none: the system's
   /// Whether the existing file read from `existing` holds the race of the new output read from
   /// `fresh`, and may be replaced without leave; none: no file may.
   std::function<bool(std::istream& existing, std::istream& fresh)> sameRace;
@@ -88,26 +90,27 @@ struct CommitOptions {
 /// An existing file of the same race is replaced; one of another race as the options say.
 class FileOutputStore : public OutputStore {
  public:
-  /// Writes into `folder`, refusing any name that would replace the file `input`.
-  FileOutputStore(std::filesystem::path folder, std::filesystem::path input, CommitOptions options = {});
+  /// Writes into `folder` through `files`, refusing any name that would replace the file `input`.
+  FileOutputStore(FileSystem& files, std::filesystem::path folder, std::filesystem::path input,
+                  CommitOptions options = {});
   ~FileOutputStore() override;
   std::ostream& Open(const std::string& name) override;
-  std::string Describe(const std::string& name) const override;
-  std::vector<std::string> Commit() override;
+  std::filesystem::path PathOf(const std::string& name) const override;
+  std::vector<PlacedOutput> Commit() override;
   void Discard() noexcept override;
 
  private:
   struct Output;
   struct OtherRaces;
   OtherRaces FindOtherRaces() const;
-  static bool Covered(const OtherRaces& others, const std::set<std::string>& asked);
+  static bool Covered(const OtherRaces& others, const std::set<std::filesystem::path>& asked);
   void Settle(const OtherRaces& others, OtherRace choice);
   std::vector<FolderEntry> ListFolder();
   bool Exists(const std::filesystem::path& path) const;
   bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;
   void CleanLeftovers(const std::optional<RunId>& stopped);
   void Renumber(Output& output);
-  std::vector<std::string> PlaceAll();
+  std::vector<PlacedOutput> PlaceAll();
   void PlaceOne(Output& output);
   bool MoveAside(const std::filesystem::path& from, const std::filesystem::path& to) noexcept;
   std::string PutBack() noexcept;

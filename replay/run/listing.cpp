@@ -33,33 +33,35 @@ namespace {
 // Takes each output of a split and compares it with the file of its name, writing nothing.
 class ComparingStore : public OutputStore {
  public:
-  explicit ComparingStore(std::filesystem::path folder) : folder_(std::move(folder)) {}
+  ComparingStore(FileSystem& files, std::filesystem::path folder) : files_(files), folder_(std::move(folder)) {}
   std::ostream& Open(const std::string& name) override {
     auto& output = outputs_.emplace_back(std::make_unique<Output>());
-    output->existing.open(OutputPath(folder_, name), std::ios::binary);
-    output->comparer = std::make_unique<RaceComparer>(output->existing);
+    output->existing = files_.Read(OutputPath(folder_, name));
+    output->comparer = std::make_unique<RaceComparer>(*output->existing);
     output->stream.rdbuf(output->comparer.get());
     return output->stream;
   }
-  std::string Describe(const std::string& name) const override { return PathToUtf8(OutputPath(folder_, name)); }
-  std::vector<std::string> Commit() override { return {}; }
+  std::filesystem::path PathOf(const std::string& name) const override { return OutputPath(folder_, name); }
+  std::vector<PlacedOutput> Commit() override { return {}; }
   void Discard() noexcept override {}
   /// Whether output `k` holds the race of the file of its name.
   bool Same(std::size_t k) const { return outputs_[k]->comparer->Same(); }
 
  private:
   struct Output {
-    std::ifstream existing;
+    std::unique_ptr<std::istream> existing;
     std::unique_ptr<RaceComparer> comparer;
     std::ostream stream{nullptr};
   };
+  FileSystem& files_;
   std::filesystem::path folder_;
   std::vector<std::unique_ptr<Output>> outputs_;
 };
 
 }  // namespace
 
-ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::filesystem::path& outputFolder) {
+ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayPath,
+                         const std::filesystem::path& outputFolder) {
   const std::string shown = PathToUtf8(replayPath);
   ReplayListing listing;
   {
@@ -70,15 +72,14 @@ ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::fil
   for (VehicleListing& v : listing.vehicles) {
     const std::filesystem::path output = OutputPath(outputFolder, v.output);
     // What a split would refuse, the listing refuses too, and opens nothing that could block.
-    if (listing.vehicles.size() > 1) CheckOutputName(SystemFiles(), output, replayPath);
-    std::error_code ec;
-    if (std::filesystem::exists(output, ec)) v.existing = Existing::kOtherRace;
+    if (listing.vehicles.size() > 1) CheckOutputName(files, output, replayPath);
+    if (std::filesystem::exists(files.Status(output))) v.existing = Existing::kOtherRace;
     any = any || v.existing != Existing::kNone;
   }
   // Only a file that exists is compared, by splitting the replay once more into comparers.
   if (!any || listing.vehicles.size() < 2) return listing;
   std::ifstream replay = OpenReplay(replayPath, shown);
-  ComparingStore store(outputFolder);
+  ComparingStore store(files, outputFolder);
   NullProgress window;
   SplitReplay(replay, shown, false, window, store);
   for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "replay/base/file_system.h"
+
 namespace vehisect {
 
 /// What stands under an output's name in the output folder.
@@ -39,7 +41,8 @@ struct ReplayListing {
 ReplayListing ListReplay(std::istream& replay, const std::string& replayName);
 
 /// Lists the replay file `replayPath`, as above, and tells for each output whether a file
-/// of its name in `outputFolder` holds the same race or another one.
-ReplayListing ListReplay(const std::filesystem::path& replayPath, const std::filesystem::path& outputFolder);
+/// of its name in `outputFolder`, seen through `files`, holds the same race or another one.
+ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayPath,
+                         const std::filesystem::path& outputFolder);
 
 }  // namespace vehisect

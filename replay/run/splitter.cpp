@@ -25,20 +25,23 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
   return base.With(note);
 }
 
-// Splits `replay`; `folder` is where `store` puts the outputs, for the batch's checks.
-SplitResult SplitStream(std::istream& replay, const std::string& replayName, const SplitOptions& options,
-                  ProgressSink& window, OutputStore& store, const std::filesystem::path& folder) {
+// Splits `replay`, read from the file `replayPath` where there is one, and named
+// `replayName` in errors.
+SplitResult SplitStream(std::istream& replay, const std::filesystem::path& replayPath, const std::string& replayName,
+                        const SplitOptions& options, ProgressSink& window, OutputStore& store) {
   const CancelToken never;
   const CancelToken& cancel = options.commit.cancel != nullptr ? *options.commit.cancel : never;
   LineReader reader(replay, replayName);
   const ReplayHeader header = ReadHeader(reader);
-  if (header.vehicleCount == 1) return {true, {}, {}};
+  if (header.vehicleCount == 1) return {true, {}, {}, {}};
 
   const std::vector<std::string> names = OutputNames(header, replayName);
   const std::vector<std::size_t> chosen = SelectVehicles(header, names, options.vehicles, replayName);
   SplitResult result;
   for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
-  if (options.commit.batch != nullptr) options.commit.batch->Check(PathFromUtf8(replayName), folder, result.outputs);
+  std::vector<std::filesystem::path> paths;
+  for (const std::string& name : result.outputs) paths.push_back(store.PathOf(name));
+  if (options.commit.batch != nullptr) options.commit.batch->Check(replayPath, paths);
   cancel.ThrowIfRequested(replayName);
   try {
     // Declared first, so that it outlives the writers whose buffers it writes.
@@ -47,7 +50,7 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
     // The writer of each vehicle, or none for a vehicle not chosen.
     std::vector<OutputWriter*> writerOf(names.size(), nullptr);
     for (const std::size_t k : chosen) {
-      writerOf[k] = &writers.emplace_back(store.Open(names[k]), store.Describe(names[k]), background);
+      writerOf[k] = &writers.emplace_back(store.Open(names[k]), PathToUtf8(store.PathOf(names[k])), background);
     }
     for (const std::size_t k : chosen) {
       for (const std::string_view line : OutputHeaderLines(header, k, options.useRecordPtr)) {
@@ -74,7 +77,11 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
     for (OutputWriter& writer : writers) writer.Flush();
     background.Wait();
     cancel.ThrowIfRequested(replayName);
-    result.outputs = store.Commit();
+    result.outputs.clear();
+    for (PlacedOutput& placed : store.Commit()) {
+      result.outputs.push_back(std::move(placed.name));
+      result.files.push_back(std::move(placed.path));
+    }
   } catch (const ReplayError& e) {
     store.Discard();
     throw WithWarnings(e, replayName, store.warnings());
@@ -83,7 +90,7 @@ SplitResult SplitStream(std::istream& replay, const std::string& replayName, con
     throw;
   }
   result.warnings = store.warnings();
-  if (options.commit.batch != nullptr) options.commit.batch->Add(PathFromUtf8(replayName), folder, result.outputs);
+  if (options.commit.batch != nullptr) options.commit.batch->Add(replayPath, result.files);
   return result;
 }
 
@@ -96,7 +103,7 @@ std::string RefusalOnOneLine() {
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
                         const SplitOptions& options, ProgressSink& window, OutputStore& outputs) {
-  return SplitStream(replay, replayName, options, window, outputs, {});
+  return SplitStream(replay, {}, replayName, options, window, outputs);
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
@@ -106,25 +113,25 @@ SplitResult SplitReplay(std::istream& replay, const std::string& replayName, boo
   return SplitReplay(replay, replayName, options, window, outputs);
 }
 
-SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
-                        ProgressSink& window, const std::filesystem::path& outputFolder) {
+SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPath, const SplitOptions& options,
+                        ProgressSink& progress, const std::filesystem::path& outputFolder) {
   const std::string shown = PathToUtf8(replayPath);
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
     CommitOptions commit = options.commit;
     commit.sameRace = [](std::istream& existing, std::istream& fresh) { return SameRace(existing, fresh); };
-    FileOutputStore outputs(outputFolder, replayPath, std::move(commit));
-    result = SplitStream(replay, shown, options, window, outputs, outputFolder);
+    FileOutputStore outputs(files, outputFolder, replayPath, std::move(commit));
+    result = SplitStream(replay, replayPath, shown, options, progress, outputs);
   }  // every file is closed before the caller reports the end
   return result;
 }
 
-SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
-                        ProgressSink& window, const std::filesystem::path& outputFolder) {
+SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPath, bool useRecordPtr,
+                        ProgressSink& progress, const std::filesystem::path& outputFolder) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
-  return SplitReplay(replayPath, options, window, outputFolder);
+  return SplitReplay(files, replayPath, options, progress, outputFolder);
 }
 
 }  // namespace vehisect

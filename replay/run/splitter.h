@@ -30,10 +30,11 @@ struct SplitOptions {
   CommitOptions commit;
 };
 
-/// What a run did, beyond the window operations it called.
+/// What a run did, beyond the progress it reported.
 struct SplitResult {
   bool refused = false;              ///< a one-vehicle replay: nothing to split, nothing written
   std::vector<std::string> outputs;  ///< the names of the outputs written, in vehicle order
+  std::vector<std::filesystem::path> files;  ///< their paths, as the store put them
   std::vector<std::string> warnings;  ///< what went wrong once the outputs were in place
 };
 
@@ -47,13 +48,13 @@ SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
                         ProgressSink& window, OutputStore& outputs);
 
-/// Splits the replay file `replayPath` into files in `outputFolder`; as above, and any file
-/// of the same name as an output stays as it was when the run fails.
-SplitResult SplitReplay(const std::filesystem::path& replayPath, const SplitOptions& options,
-                        ProgressSink& window, const std::filesystem::path& outputFolder);
+/// Splits the replay file `replayPath` into files in `outputFolder` through `files`; as
+/// above, and any file of the same name as an output stays as it was when the run fails.
+SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPath, const SplitOptions& options,
+                        ProgressSink& progress, const std::filesystem::path& outputFolder);
 
 /// As above, with every vehicle and only the record-pointer option.
-SplitResult SplitReplay(const std::filesystem::path& replayPath, bool useRecordPtr,
-                        ProgressSink& window, const std::filesystem::path& outputFolder);
+SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPath, bool useRecordPtr,
+                        ProgressSink& progress, const std::filesystem::path& outputFolder);
 
 }  // namespace vehisect

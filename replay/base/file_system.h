@@ -1,8 +1,8 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
 #include <istream>
+#include <ostream>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -22,50 +22,47 @@ class Hold {
   virtual ~Hold() = default;
 };
 
-/// The file operations of a commit, in one place so that tests can watch their order and make
-/// any of them fail.
+/// The file operations of a run, in one place so that tests can watch their order, make any of
+/// them fail, or keep the files in memory. The system's own is SystemFiles().
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
   /// Renames `from` to `to`, replacing a file `to` in one atomic step.
-  virtual std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to);
+  virtual std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   /// Makes `to` a second name of the file `from` (a hard link), or a copy of it where the file
   /// system has no hard links; `to` must not exist.
-  virtual std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to);
+  virtual std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   /// Writes the bytes of the closed file `file` through to the disk.
-  virtual std::error_code Flush(const std::filesystem::path& file);
+  virtual std::error_code Flush(const std::filesystem::path& file) = 0;
   /// Writes the entries of `folder` through to the disk; nothing to do on Windows.
-  virtual std::error_code FlushFolder(const std::filesystem::path& folder);
+  virtual std::error_code FlushFolder(const std::filesystem::path& folder) = 0;
   /// Removes the file `file`.
-  virtual std::error_code Remove(const std::filesystem::path& file);
+  virtual std::error_code Remove(const std::filesystem::path& file) = 0;
   /// Puts the entries of `folder` into `entries`; an error when it cannot be opened or listed.
-  virtual std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
+  virtual std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) = 0;
   /// Creates the file `file` holding `bytes` when nothing is there, and holds it open and
   /// claimed (as Claim) where the file system can: the hold; nothing, with `ec` equal to
   /// std::errc::file_exists while something is there, or another error when it cannot be made.
   virtual std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
-                                          std::error_code& ec);
+                                          std::error_code& ec) = 0;
   /// The status of `path`, links followed; `file_type::not_found` where nothing is.
-  virtual std::filesystem::file_status Status(const std::filesystem::path& path);
+  virtual std::filesystem::file_status Status(const std::filesystem::path& path) = 0;
   /// Whether `a` and `b` are one file by identity (false where either is missing).
-  virtual bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b);
+  virtual bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) = 0;
   /// Creates the file `file`, or empties it, for writing; a stream that failed when it cannot,
-  /// with errno set.
-  virtual std::unique_ptr<std::ofstream> Create(const std::filesystem::path& file);
+  /// with errno set. The file is closed when the stream is destroyed.
+  virtual std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) = 0;
   /// Opens the file `file` for reading; a stream that failed when it cannot.
-  virtual std::unique_ptr<std::istream> Read(const std::filesystem::path& file);
+  virtual std::unique_ptr<std::istream> Read(const std::filesystem::path& file) = 0;
   /// Claims the file `file` for this run while no other run does: the claim, held until it is
   /// destroyed or the process ends in any way; nothing while another run holds one; an error in
   /// `ec` when it cannot be claimed or `file` no longer names the file claimed.
-  virtual std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec);
+  virtual std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec) = 0;
 };
 
 /// Whether the error `ec` of a claim means that the file system takes no locks at all, as NFS
 /// without its lock service and some FUSE file systems.
 bool LocksUnsupported(const std::error_code& ec);
-
-/// The file system itself.
-FileSystem& SystemFiles();
 
 /// Whether the rename error `ec` means that another program has the file open: on Windows a
 /// file open without delete sharing cannot be renamed or replaced.

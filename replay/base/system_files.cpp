@@ -1,4 +1,4 @@
-#include "replay/commit/file_system.h"
+#include "replay/base/system_files.h"
 
 #include <cerrno>
 #include <chrono>
@@ -18,7 +18,6 @@
 #include <unistd.h>
 #endif
 
-#include "replay/base/case_fold.h"
 #include "replay/base/paths.h"
 
 namespace vehisect {
@@ -46,15 +45,6 @@ std::error_code SyncPath(const std::filesystem::path& path, int flags, Sync sync
 }
 #endif
 
-bool SameFolder(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
-  if (files.Equivalent(FolderOf(a), FolderOf(b))) return true;
-  std::error_code ec;
-  const auto key = [&](const std::filesystem::path& p) {
-    return FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(p), ec).lexically_normal()));
-  };
-  return key(a) == key(b);
-}
-
 #ifdef _WIN32
 // Tries `attempt` until it succeeds, or fails otherwise than by a file held open, or a second
 // has passed: virus scanners and indexers open new files for a moment, and a careful tool
@@ -73,7 +63,7 @@ std::error_code WhileHeldOpen(Attempt attempt) {
 
 }  // namespace
 
-std::error_code FileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::error_code SystemFileSystem::Rename(const std::filesystem::path& from, const std::filesystem::path& to) {
 #ifdef _WIN32
   return WhileHeldOpen([&] { return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0; });
 #else
@@ -83,7 +73,7 @@ std::error_code FileSystem::Rename(const std::filesystem::path& from, const std:
 #endif
 }
 
-std::error_code FileSystem::LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
+std::error_code SystemFileSystem::LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) {
   std::error_code ec;
 #ifdef _WIN32
   // A file held open without delete sharing could be neither replaced nor, through its second
@@ -119,7 +109,7 @@ std::error_code FileSystem::LinkOrCopy(const std::filesystem::path& from, const 
   return ec;
 }
 
-std::error_code FileSystem::Flush(const std::filesystem::path& file) {
+std::error_code SystemFileSystem::Flush(const std::filesystem::path& file) {
 #ifdef _WIN32
   const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -133,7 +123,7 @@ std::error_code FileSystem::Flush(const std::filesystem::path& file) {
 #endif
 }
 
-std::error_code FileSystem::FlushFolder(const std::filesystem::path& folder) {
+std::error_code SystemFileSystem::FlushFolder(const std::filesystem::path& folder) {
 #ifdef _WIN32
   (void)folder;
   return {};
@@ -142,13 +132,13 @@ std::error_code FileSystem::FlushFolder(const std::filesystem::path& folder) {
 #endif
 }
 
-std::error_code FileSystem::Remove(const std::filesystem::path& file) {
+std::error_code SystemFileSystem::Remove(const std::filesystem::path& file) {
   std::error_code ec;
   if (!std::filesystem::remove(file, ec) && !ec) ec = std::make_error_code(std::errc::no_such_file_or_directory);
   return ec;
 }
 
-std::error_code FileSystem::List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) {
+std::error_code SystemFileSystem::List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) {
   std::error_code ec;
   std::filesystem::directory_iterator entry(FolderOf(folder), ec);
   for (const std::filesystem::directory_iterator end; !ec && entry != end; entry.increment(ec)) {
@@ -203,7 +193,7 @@ class FdHold : public Hold {
 
 }  // namespace
 
-std::unique_ptr<Hold> FileSystem::CreateNew(const std::filesystem::path& file, const std::string& bytes,
+std::unique_ptr<Hold> SystemFileSystem::CreateNew(const std::filesystem::path& file, const std::string& bytes,
                                             std::error_code& ec) {
   ec.clear();
 #ifdef _WIN32
@@ -251,7 +241,7 @@ std::unique_ptr<Hold> FileSystem::CreateNew(const std::filesystem::path& file, c
 #endif
 }
 
-std::unique_ptr<Hold> FileSystem::Claim(const std::filesystem::path& file, std::error_code& ec) {
+std::unique_ptr<Hold> SystemFileSystem::Claim(const std::filesystem::path& file, std::error_code& ec) {
   // Whoever holds the lock is alive: the system lets go of it when a process ends, whatever
   // its process number or namespace.
   ec.clear();
@@ -290,55 +280,28 @@ std::unique_ptr<Hold> FileSystem::Claim(const std::filesystem::path& file, std::
 #endif
 }
 
-std::filesystem::file_status FileSystem::Status(const std::filesystem::path& path) {
+std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
   std::error_code ec;
   return std::filesystem::status(path, ec);
 }
 
-bool FileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
+bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec);
 }
 
-std::unique_ptr<std::ofstream> FileSystem::Create(const std::filesystem::path& file) {
+std::unique_ptr<std::ostream> SystemFileSystem::Create(const std::filesystem::path& file) {
   errno = 0;
   return std::make_unique<std::ofstream>(file, std::ios::binary | std::ios::trunc);
 }
 
-std::unique_ptr<std::istream> FileSystem::Read(const std::filesystem::path& file) {
+std::unique_ptr<std::istream> SystemFileSystem::Read(const std::filesystem::path& file) {
   return std::make_unique<std::ifstream>(file, std::ios::binary);
 }
 
 FileSystem& SystemFiles() {
-  static FileSystem files;
+  static SystemFileSystem files;
   return files;
-}
-
-bool LocksUnsupported(const std::error_code& ec) {
-#ifdef _WIN32
-  if (ec.category() == std::system_category()) {
-    return ec.value() == ERROR_NOT_SUPPORTED || ec.value() == ERROR_INVALID_FUNCTION;
-  }
-#endif
-  return ec.category() == std::generic_category() &&
-         (ec.value() == ENOLCK || ec.value() == EOPNOTSUPP || ec.value() == ENOTSUP || ec.value() == ENOSYS ||
-          ec.value() == EINVAL);
-}
-
-bool HeldOpen(const std::error_code& ec) {
-#ifdef _WIN32
-  return ec.category() == std::system_category() &&
-         (ec.value() == ERROR_SHARING_VIOLATION || ec.value() == ERROR_ACCESS_DENIED);
-#else
-  (void)ec;
-  return false;
-#endif
-}
-
-bool SameFile(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
-  if (files.Equivalent(a, b)) return true;
-  return FoldUtf8(PathToUtf8(a.filename())) == FoldUtf8(PathToUtf8(b.filename())) &&
-         SameFolder(files, a.parent_path(), b.parent_path());
 }
 
 }  // namespace vehisect

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <system_error>
+#include <vector>
+
+#include "replay/base/file_system.h"
+
+namespace vehisect {
+
+/// The file system itself: POSIX calls on Linux, Win32 ones on Windows.
+class SystemFileSystem final : public FileSystem {
+ public:
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code Flush(const std::filesystem::path& file) override;
+  std::error_code FlushFolder(const std::filesystem::path& folder) override;
+  std::error_code Remove(const std::filesystem::path& file) override;
+  std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override;
+  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                  std::error_code& ec) override;
+  std::filesystem::file_status Status(const std::filesystem::path& path) override;
+  bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override;
+  std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override;
+  std::unique_ptr<std::istream> Read(const std::filesystem::path& file) override;
+  std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override;
+};
+
+/// The one SystemFileSystem, which every front end hands its runs.
+FileSystem& SystemFiles();
+
+}  // namespace vehisect

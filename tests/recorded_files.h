@@ -1,0 +1,126 @@
+#pragma once
+
+// File systems for tests: one that hands every operation on to another, and one that records
+// what changes the disk and can fail or "kill" any step.
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "replay/base/paths.h"
+#include "replay/base/system_files.h"
+
+namespace vehisect::testing {
+
+// Every operation handed on to `inner`, for fakes that change a few of them.
+class ForwardingFiles : public FileSystem {
+ public:
+  explicit ForwardingFiles(FileSystem& inner = SystemFiles()) : inner_(inner) {}
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return inner_.Rename(from, to);
+  }
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return inner_.LinkOrCopy(from, to);
+  }
+  std::error_code Flush(const std::filesystem::path& file) override { return inner_.Flush(file); }
+  std::error_code FlushFolder(const std::filesystem::path& folder) override { return inner_.FlushFolder(folder); }
+  std::error_code Remove(const std::filesystem::path& file) override { return inner_.Remove(file); }
+  std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override {
+    return inner_.List(folder, entries);
+  }
+  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                  std::error_code& ec) override {
+    return inner_.CreateNew(file, bytes, ec);
+  }
+  std::filesystem::file_status Status(const std::filesystem::path& path) override { return inner_.Status(path); }
+  bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override {
+    return inner_.Equivalent(a, b);
+  }
+  std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override { return inner_.Create(file); }
+  std::unique_ptr<std::istream> Read(const std::filesystem::path& file) override { return inner_.Read(file); }
+  std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override {
+    return inner_.Claim(file, ec);
+  }
+
+ private:
+  FileSystem& inner_;
+};
+
+// One operation that changes the disk, with the names of the files it touched.
+struct FileOp {
+  enum Kind { kCreate, kRename, kLink, kFlush, kFlushFolder, kRemove } kind;
+  std::string a, b;   // file names in the folder; a copy's b is the file copied
+  bool done = true;   // false for a step that failed, or that a "kill" left undone
+};
+
+// Records what changes the disk; each change but the making of a new file is a step, numbered
+// from 1. Step `failAt` fails, or, when `dies`, it and every later one does nothing, as when
+// the program is killed there; the steps in `failing` fail too.
+class RecordedFiles : public ForwardingFiles {
+ public:
+  std::vector<FileOp> ops;                  // every step and creation
+  std::map<std::string, std::string> made;  // the bytes of the files made whole, by name
+  bool copies = false;                      // keeps files as copies, as FAT and exFAT do
+  int failAt = 0;
+  bool dies = false;
+  std::set<int> failing;
+
+  std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override {
+    ops.push_back({FileOp::kCreate, Name(file), ""});
+    return ForwardingFiles::Create(file);
+  }
+  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                  std::error_code& ec) override {
+    ops.push_back({FileOp::kCreate, Name(file), ""});
+    made[Name(file)] = bytes;
+    return ForwardingFiles::CreateNew(file, bytes, ec);
+  }
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step({FileOp::kRename, Name(from), Name(to)}, [&] { return ForwardingFiles::Rename(from, to); });
+  }
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    if (copies) {
+      std::ifstream in(from, std::ios::binary);
+      made[Name(to)].assign(std::istreambuf_iterator<char>(in), {});
+    }
+    const FileOp op = copies ? FileOp{FileOp::kCreate, Name(to), Name(from)} : FileOp{FileOp::kLink, Name(from), Name(to)};
+    return Step(op, [&] { return ForwardingFiles::LinkOrCopy(from, to); });
+  }
+  std::error_code Flush(const std::filesystem::path& file) override {
+    return Step({FileOp::kFlush, Name(file), ""}, [&] { return ForwardingFiles::Flush(file); });
+  }
+  std::error_code FlushFolder(const std::filesystem::path& folder) override {
+    return Step({FileOp::kFlushFolder, "", ""}, [&] { return ForwardingFiles::FlushFolder(folder); });
+  }
+  std::error_code Remove(const std::filesystem::path& file) override {
+    return Step({FileOp::kRemove, Name(file), ""}, [&] { return ForwardingFiles::Remove(file); });
+  }
+
+  /// The steps, creations aside, in order.
+  std::vector<FileOp> Steps() const {
+    std::vector<FileOp> steps;
+    for (const FileOp& op : ops) {
+      if (op.kind != FileOp::kCreate || !op.b.empty()) steps.push_back(op);
+    }
+    return steps;
+  }
+
+ private:
+  static std::string Name(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
+  // A failed step changed nothing, and is not recorded as a change.
+  template <typename Do>
+  std::error_code Step(FileOp op, Do act) {
+    const int step = ++steps_;
+    const bool killed = dies && failAt != 0 && step >= failAt;
+    op.done = !killed && failing.count(step) == 0 && step != failAt;
+    ops.push_back(op);
+    if (op.done) return act();
+    return killed ? std::error_code() : std::make_error_code(std::errc::permission_denied);
+  }
+  int steps_ = 0;
+};
+
+}  // namespace vehisect::testing
