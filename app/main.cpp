@@ -5,14 +5,14 @@
 
 #include "replay/base/paths.h"
 #include "window/form1.h"
+#include "window/texts.h"
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   app.setApplicationVersion(VEHISECT_VERSION);
   app.setWindowIcon(QIcon(":/vehisect.png"));
   QCommandLineParser parser;
-  parser.setApplicationDescription("Opens the Vehisect window. Each REPLAY given is split at once into one replay per "
-                                   "vehicle, beside it. For a command line, use vehisect-cli.");
+  parser.setApplicationDescription(vehisect::texts::kHelp);
   parser.addHelpOption();
   parser.addVersionOption();
   parser.addPositionalArgument("REPLAY", "a replay to split at once", "[REPLAY...]");

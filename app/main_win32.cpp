@@ -4,7 +4,9 @@
 #include <objbase.h>
 #include <shellapi.h>
 
+#include "replay/base/encoding.h"
 #include "window/form1_win32.h"
+#include "window/texts.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS | ICC_BAR_CLASSES};
@@ -25,11 +27,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   LocalFree(argv);
   if (help) {
     // A program without a console answers in a box.
-    MessageBoxW(nullptr,
-                L"Usage: vehisect [REPLAY...]\n\n"
-                L"Opens the Vehisect window. Each REPLAY given is split at once into one replay per "
-                L"vehicle, beside it, as \"Split with Vehisect\" does. For a command line, use vehisect-cli.",
-                L"Vehisect", MB_OK | MB_ICONINFORMATION);
+    const std::string help = std::string(vehisect::texts::kUsage) + "\n\n" + vehisect::texts::kHelp;
+    MessageBoxW(nullptr, vehisect::Utf16FromUtf8(help).c_str(), vehisect::Utf16FromUtf8(vehisect::texts::kTitle).c_str(),
+                MB_OK | MB_ICONINFORMATION);
     return 0;
   }
   int status = 0;

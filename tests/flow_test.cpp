@@ -66,8 +66,8 @@ class FakeForm : public FlowWindow {
   bool useRecordPtr = false;
   float value = 0;
 
-  void SetProgressMax(float maximum) override { calls.push_back("max " + std::to_string(static_cast<long long>(maximum))); }
-  void SetProgressValue(float v) override { value = v; }
+  void SetProgressMax(int maximum) override { calls.push_back("max " + std::to_string(maximum)); }
+  void SetProgressValue(int v) override { value = static_cast<float>(v); }
   void SetCaption(const std::string& caption) override { calls.push_back("caption " + caption); }
   void ShowMessage(const std::string& text, const std::string& title) override {
     calls.push_back("message " + title + ": " + text);
@@ -242,7 +242,7 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
     WindowFlow* flow = nullptr;
     int at = 1, seen = 0;
     bool close = false, allowed = true;
-    void SetProgressMax(float maximum) override {
+    void SetProgressMax(int maximum) override {
       FakeForm::SetProgressMax(maximum);
       if (++seen != at) return;
       if (close) {

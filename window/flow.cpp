@@ -11,6 +11,7 @@
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/base/system_files.h"
+#include "window/texts.h"
 
 namespace vehisect {
 namespace {
@@ -82,14 +83,16 @@ class WindowFlow::Progress : public ProgressSink {
   explicit Progress(FlowWindow& window) : window_(window) {}
 
   void SetProgressMax(float maximum) override {
-    window_.Post([&window = window_, maximum] { window.SetProgressMax(maximum); });
+    maximum_ = maximum;
+    window_.Post([&window = window_, steps = ProgressSteps(0, maximum)] { window.SetProgressMax(steps.maximum); });
   }
   void SetProgressValue(float value) override {
-    window_.Post([&window = window_, value] { window.SetProgressValue(value); });
+    window_.Post([&window = window_, steps = ProgressSteps(value, maximum_)] { window.SetProgressValue(steps.value); });
   }
 
  private:
   FlowWindow& window_;
+  float maximum_ = 0;
 };
 
 WindowFlow::~WindowFlow() {
@@ -117,7 +120,7 @@ void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays)
   // The thread of the last run has posted its end, its last act.
   if (worker_.joinable()) worker_.join();
   const bool useRecordPtr = window_.UseRecordPtr();
-  window_.SetCaption("Working...");
+  window_.SetCaption(texts::kWorking);
   window_.SetBusy(true);
   running_ = true;
   closeWhenDone_ = false;
@@ -197,13 +200,13 @@ void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
     return;
   }
   window_.SetProgressValue(0);
-  window_.SetCaption("Open");
+  window_.SetCaption(texts::kOpen);
   if (stopped) {
     // Stopped by the player: no word about the replay stopped, one about those split before.
     if (!tally.split.empty()) {
       std::string text = "Stopped. Split before the stop: ";
       for (std::size_t i = 0; i < tally.split.size(); ++i) text.append(i ? ", " : "").append(FileName(tally.split[i]));
-      window_.ShowMessage(text.append("."), "Vehisect");
+      window_.ShowMessage(text.append("."), texts::kTitle);
     }
     if (!tally.failures.empty()) ReportFailures(tally, replays);
     return;
@@ -212,7 +215,7 @@ void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
     if (!tally.warnings.empty()) {
       window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
     }
-    window_.ShowMessage("Finished", "Vehisect");
+    window_.ShowMessage(texts::kFinished, texts::kTitle);
     window_.CloseWindow();
     return;
   }

@@ -14,11 +14,16 @@
 
 namespace vehisect {
 
-/// What a window of Vehisect gives the flow it shares with the other windows: the progress
-/// of a run, its caption, messages and close, plus its dialogs, its boxes and its check box, all called on the
-/// window's thread. Texts are UTF-8.
-class FlowWindow : public ProgressSink {
+/// A window of Vehisect as the flow it shares with the other windows sees it: the progress of
+/// a run in whole steps, its caption, messages and close, plus its dialogs, its boxes and its
+/// check box, all called on the window's thread. Texts are UTF-8.
+class FlowWindow {
  public:
+  virtual ~FlowWindow() = default;
+  /// Sets the bar's range to 0 to `maximum` and its value to 0.
+  virtual void SetProgressMax(int maximum) = 0;
+  /// Sets the bar's value, from 0 to its maximum.
+  virtual void SetProgressValue(int value) = 0;
   /// Sets the caption of the "Open" button.
   virtual void SetCaption(const std::string& caption) = 0;
   /// Shows a modal message with an information icon and OK; returns when it is dismissed.

@@ -19,7 +19,9 @@
 #include <QVBoxLayout>
 
 #include "replay/base/paths.h"
-#include "window/tooltip.h"
+#include "window/texts.h"
+
+namespace texts = vehisect::texts;
 
 namespace {
 
@@ -31,22 +33,6 @@ QString FromFlow(const std::string& text) {
 std::filesystem::path PathOf(const QString& path) { return vehisect::PathFromUtf8(path.toStdString()); }
 
 QString ToQString(const std::filesystem::path& path) { return QString::fromStdString(vehisect::PathToUtf8(path)); }
-
-std::vector<std::filesystem::path> OpenReplayDialog(QWidget* parent, const QString& folder) {
-  std::vector<std::filesystem::path> chosen;
-  for (const QString& file : QFileDialog::getOpenFileNames(parent, "Open Replay", folder, "Replays (*.rpl)")) {
-    chosen.push_back(PathOf(file));
-  }
-  return chosen;
-}
-
-std::optional<std::filesystem::path> OutputFolderDialog(QWidget* parent, const std::filesystem::path& replay,
-                                                        const QString& folder) {
-  const QString title = "Choose a folder for the outputs of " + ToQString(replay.filename());
-  const QString chosen = QFileDialog::getExistingDirectory(parent, title, folder);
-  if (chosen.isEmpty()) return std::nullopt;
-  return PathOf(chosen);
-}
 
 // The replays among the dropped things: local files only.
 std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
@@ -62,19 +48,17 @@ std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
 
 Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
     : QWidget(parent),
-      command1_(new QPushButton("Open", this)),
+      command1_(new QPushButton(texts::kOpen, this)),
       progressBar1_(new QProgressBar(this)),
-      check1_(new QCheckBox("Use demoRecordPtr", this)),
-      chooser_(OpenReplayDialog),
-      folderChooser_(OutputFolderDialog),
+      check1_(new QCheckBox(texts::kCheck1, this)),
       flow_(*this),
       startReplays_(std::move(replays)) {
-  setWindowTitle("Vehisect");
+  setWindowTitle(texts::kTitle);
   setAcceptDrops(true);
   command1_->setObjectName("Command1");
   progressBar1_->setObjectName("ProgressBar1");
   check1_->setObjectName("Check1");
-  check1_->setToolTip(QString::fromUtf8(vehisect::kCheck1Tooltip));
+  check1_->setToolTip(QString::fromUtf8(texts::kCheck1Tooltip));
   progressBar1_->setRange(0, 100);
   progressBar1_->setValue(0);
   progressBar1_->setTextVisible(false);
@@ -109,14 +93,12 @@ void Form1::showEvent(QShowEvent* event) {
   }
 }
 
-void Form1::SetProgressMax(float maximum) {
-  maximum_ = maximum;
-  const vehisect::BarSteps steps = vehisect::ProgressSteps(0, maximum);
-  progressBar1_->setRange(0, steps.maximum);
+void Form1::SetProgressMax(int maximum) {
+  progressBar1_->setRange(0, maximum);
   progressBar1_->setValue(0);
 }
 
-void Form1::SetProgressValue(float value) { progressBar1_->setValue(vehisect::ProgressSteps(value, maximum_).value); }
+void Form1::SetProgressValue(int value) { progressBar1_->setValue(value); }
 
 void Form1::Post(std::function<void()> task) {
   // Queued to this window's thread; dropped with the window.
@@ -146,7 +128,7 @@ void Form1::ShowMessage(const std::string& text, const std::string& title) {
 }
 
 void Form1::ShowWarning(const std::string& text, const std::string& details) {
-  QMessageBox box(QMessageBox::Warning, "Vehisect", FromFlow(text), QMessageBox::Ok, this);
+  QMessageBox box(QMessageBox::Warning, texts::kTitle, FromFlow(text), QMessageBox::Ok, this);
   box.setInformativeText(FromFlow(vehisect::WrapLongWords(details)));
   // The whole text, as it was, for copying into a bug report.
   box.setDetailedText(FromFlow(details));
@@ -154,10 +136,10 @@ void Form1::ShowWarning(const std::string& text, const std::string& details) {
 }
 
 vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
-  QMessageBox box(QMessageBox::Question, "Vehisect", FromFlow(text), QMessageBox::NoButton, this);
-  QPushButton* replace = canReplace ? box.addButton("Replace", QMessageBox::DestructiveRole) : nullptr;
-  QPushButton* keepBoth = box.addButton("Keep both", QMessageBox::AcceptRole);
-  QPushButton* cancel = box.addButton("Cancel", QMessageBox::RejectRole);
+  QMessageBox box(QMessageBox::Question, texts::kTitle, FromFlow(text), QMessageBox::NoButton, this);
+  QPushButton* replace = canReplace ? box.addButton(texts::kReplace, QMessageBox::DestructiveRole) : nullptr;
+  QPushButton* keepBoth = box.addButton(texts::kKeepBoth, QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(texts::kCancel, QMessageBox::RejectRole);
   box.setDefaultButton(keepBoth);
   // Escape and the close box.
   box.setEscapeButton(cancel);
@@ -170,12 +152,21 @@ vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace
 void Form1::CloseWindow() { close(); }
 
 std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
-  return chooser_(this, ToQString(folder.empty() ? DocumentsFolder() : folder));
+  const QString filter = QString(texts::kReplays);
+  std::vector<std::filesystem::path> chosen;
+  for (const QString& file : QFileDialog::getOpenFileNames(this, texts::kOpenReplay,
+                                                           ToQString(folder.empty() ? DocumentsFolder() : folder), filter)) {
+    chosen.push_back(PathOf(file));
+  }
+  return chosen;
 }
 
 std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
                                                          const std::filesystem::path& folder) {
-  return folderChooser_(this, replay, ToQString(folder));
+  const QString title = texts::kChooseFolder + ToQString(replay.filename());
+  const QString chosen = QFileDialog::getExistingDirectory(this, title, ToQString(folder));
+  if (chosen.isEmpty()) return std::nullopt;
+  return PathOf(chosen);
 }
 
 bool Form1::UseRecordPtr() const { return check1_->isChecked(); }

@@ -18,26 +18,16 @@ class Form1 : public QWidget, public vehisect::FlowWindow {
   Q_OBJECT
 
  public:
-  /// Asks the user for replays, starting in `folder`; none when the user cancels.
-  using Chooser = std::function<std::vector<std::filesystem::path>(QWidget* parent, const QString& folder)>;
-  /// Asks the user for a folder for the outputs of `replay`, starting in `folder`.
-  using FolderChooser = std::function<std::optional<std::filesystem::path>(
-      QWidget* parent, const std::filesystem::path& replay, const QString& folder)>;
-
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
   explicit Form1(std::vector<std::filesystem::path> replays = {}, QWidget* parent = nullptr);
-
-  /// Replace the standard dialogs, so that tests can answer them.
-  void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
-  void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }
 
   void Post(std::function<void()> task) override;
   void SetBusy(bool busy) override;
-  void SetProgressMax(float maximum) override;
-  void SetProgressValue(float value) override;
+  void SetProgressMax(int maximum) override;
+  void SetProgressValue(int value) override;
   void SetCaption(const std::string& caption) override;
   void ShowMessage(const std::string& text, const std::string& title) override;
   void CloseWindow() override;
@@ -63,9 +53,6 @@ class Form1 : public QWidget, public vehisect::FlowWindow {
   QPushButton* command1_;
   QProgressBar* progressBar1_;
   QCheckBox* check1_;
-  Chooser chooser_;
-  FolderChooser folderChooser_;
   vehisect::WindowFlow flow_;
   std::vector<std::filesystem::path> startReplays_;
-  float maximum_ = 0;
 };

@@ -11,7 +11,7 @@
 #include <utility>
 
 #include "replay/base/encoding.h"
-#include "window/tooltip.h"
+#include "window/texts.h"
 
 namespace {
 
@@ -27,6 +27,8 @@ constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBO
 constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 
 // The flow's texts are UTF-8; every API call takes UTF-16.
+namespace texts = vehisect::texts;
+
 std::wstring Widen(const std::string& utf8) { return vehisect::Utf16FromUtf8(utf8); }
 
 // Gets a device context of the screen and gives it back.
@@ -72,17 +74,21 @@ SIZE TextSize(HDC dc, const wchar_t* text) {
 std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::filesystem::path& folder) {
   // Room for many replays chosen at once: a folder, then one name after another.
   std::wstring buffer(1 << 16, L'\0');
-  wcscpy(buffer.data(), L"*.rpl");
+  const std::wstring pattern = Widen(texts::kReplayPattern);
+  wcscpy(buffer.data(), pattern.c_str());
   const std::wstring initial = folder.wstring();
   OPENFILENAMEW dialog{};
   dialog.lStructSize = sizeof dialog;
   dialog.hwndOwner = owner;
-  dialog.lpstrFilter = L"Replays (*.rpl)\0*.rpl\0";
+  // The filter's name, then its pattern, each ending in a NUL, and a NUL at the end.
+  const std::wstring filter = Widen(texts::kReplays) + L'\0' + pattern + L'\0';
+  dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
   // None: Windows starts in the folder this program used last, else in Documents.
   dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
-  dialog.lpstrTitle = L"Open Replay";
+  const std::wstring title = Widen(texts::kOpenReplay);
+  dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                  OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
   if (!GetOpenFileNameW(&dialog)) return {};
@@ -104,7 +110,7 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   FILEOPENDIALOGOPTIONS options = 0;
   dialog->GetOptions(&options);
   dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
-  std::wstring title = L"Choose a folder for the outputs of ";
+  std::wstring title = Widen(texts::kChooseFolder);
   title += replay.filename().wstring();
   dialog->SetTitle(title.c_str());
   IShellItem* start = nullptr;
@@ -125,9 +131,7 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
 }  // namespace
 
 Form1::Form1(std::vector<std::filesystem::path> replays)
-    : chooser_(OpenReplayDialog),
-      folderChooser_(OutputFolderDialog),
-      flow_(*this),
+    : flow_(*this),
       startReplays_(std::move(replays)) {}
 
 Form1::~Form1() {
@@ -154,9 +158,9 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   const LONG pad = metrics.tmAveCharWidth;
 
   // Wide enough for either caption of the button, and for the check box's text beside its box.
-  const SIZE open = TextSize(dc.get(), L"Open");
-  const SIZE working = TextSize(dc.get(), L"Working...");
-  const SIZE check = TextSize(dc.get(), L"Use demoRecordPtr");
+  const SIZE open = TextSize(dc.get(), Widen(texts::kOpen).c_str());
+  const SIZE working = TextSize(dc.get(), Widen(texts::kWorking).c_str());
+  const SIZE check = TextSize(dc.get(), Widen(texts::kCheck1).c_str());
   const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
   const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
   const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
@@ -201,7 +205,7 @@ bool Form1::Create(int show) {
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
 
   const POINT at = StartPosition();
-  if (CreateWindowExW(kExStyle, kClassName, L"Vehisect", kStyle, at.x, at.y, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
+  if (CreateWindowExW(kExStyle, kClassName, Widen(texts::kTitle).c_str(), kStyle, at.x, at.y, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
                       nullptr, instance, this) == nullptr) {
     return false;
   }
@@ -289,9 +293,9 @@ bool Form1::OnCreate() {
     return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  command1_ = child(L"BUTTON", L"Open", WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
+  command1_ = child(L"BUTTON", Widen(texts::kOpen).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
   progressBar1_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar1);
-  check1_ = child(L"BUTTON", L"Use demoRecordPtr", WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
+  check1_ = child(L"BUTTON", Widen(texts::kCheck1).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
   if (command1_ == nullptr || progressBar1_ == nullptr || check1_ == nullptr) return false;
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
@@ -299,7 +303,7 @@ bool Form1::OnCreate() {
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
   if (tooltip_ != nullptr) {
-    std::wstring tip = Widen(vehisect::kCheck1Tooltip);
+    std::wstring tip = Widen(texts::kCheck1Tooltip);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -381,15 +385,12 @@ void Form1::SetBusy(bool busy) {
   SetFocus(busy ? hwnd_ : command1_);
 }
 
-void Form1::SetProgressMax(float maximum) {
-  maximum_ = maximum;
-  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, vehisect::ProgressSteps(0, maximum).maximum);
+void Form1::SetProgressMax(int maximum) {
+  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, maximum);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
 }
 
-void Form1::SetProgressValue(float value) {
-  SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(vehisect::ProgressSteps(value, maximum_).value), 0);
-}
+void Form1::SetProgressValue(int value) { SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(value), 0); }
 
 void Form1::SetCaption(const std::string& caption) { SetWindowTextW(command1_, Widen(caption).c_str()); }
 
@@ -399,19 +400,20 @@ void Form1::ShowMessage(const std::string& text, const std::string& title) {
 
 void Form1::ShowWarning(const std::string& text, const std::string& details) {
   const std::string shown = text + "\r\n\r\n" + vehisect::WrapLongWords(details);
-  MessageBoxW(hwnd_, Widen(shown).c_str(), L"Vehisect", MB_OK | MB_ICONWARNING);
+  MessageBoxW(hwnd_, Widen(shown).c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
   enum : int { kReplace = 100, kKeepBoth = 101 };
-  const TASKDIALOG_BUTTON buttons[] = {{kReplace, L"Replace"}, {kKeepBoth, L"Keep both"}};
+  const std::wstring replace = Widen(texts::kReplace), keepBoth = Widen(texts::kKeepBoth), title = Widen(texts::kTitle);
+  const TASKDIALOG_BUTTON buttons[] = {{kReplace, replace.c_str()}, {kKeepBoth, keepBoth.c_str()}};
   const std::wstring content = Widen(text);
   TASKDIALOGCONFIG config{};
   config.cbSize = sizeof config;
   config.hwndParent = hwnd_;
   config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;  // Escape and the close box mean Cancel
   config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
-  config.pszWindowTitle = L"Vehisect";
+  config.pszWindowTitle = title.c_str();
   config.pszMainIcon = TD_WARNING_ICON;
   config.pszContent = content.c_str();
   config.pButtons = canReplace ? buttons : buttons + 1;
@@ -429,12 +431,12 @@ void Form1::CloseWindow() {
 }
 
 std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
-  return chooser_(hwnd_, folder);
+  return OpenReplayDialog(hwnd_, folder);
 }
 
 std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
                                                          const std::filesystem::path& folder) {
-  return folderChooser_(hwnd_, replay, folder);
+  return OutputFolderDialog(hwnd_, replay, folder);
 }
 
 bool Form1::UseRecordPtr() const { return SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED; }

@@ -33,12 +33,6 @@ struct Form1Layout {
 /// on it, or given on the command line.
 class Form1 : public vehisect::FlowWindow {
  public:
-  /// Asks the user for replays, starting in `folder`; none when the user cancels.
-  using Chooser = std::function<std::vector<std::filesystem::path>(HWND owner, const std::filesystem::path& folder)>;
-  /// Asks the user for a folder for the outputs of `replay`, starting in `folder`.
-  using FolderChooser = std::function<std::optional<std::filesystem::path>(
-      HWND owner, const std::filesystem::path& replay, const std::filesystem::path& folder)>;
-
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
   explicit Form1(std::vector<std::filesystem::path> replays = {});
   ~Form1() override;
@@ -50,10 +44,6 @@ class Form1 : public vehisect::FlowWindow {
   /// Creates and shows the window, then runs the program's message loop until it is closed;
   /// returns the program's exit status.
   int Run(int show);
-
-  /// Replace the standard dialogs, so that tests can answer them.
-  void SetChooser(Chooser chooser) { chooser_ = std::move(chooser); }
-  void SetFolderChooser(FolderChooser chooser) { folderChooser_ = std::move(chooser); }
 
   /// The window and its controls, for tests; null once the window is closed.
   HWND hwnd() const { return hwnd_; }
@@ -74,8 +64,8 @@ class Form1 : public vehisect::FlowWindow {
 
   void Post(std::function<void()> task) override;
   void SetBusy(bool busy) override;
-  void SetProgressMax(float maximum) override;
-  void SetProgressValue(float value) override;
+  void SetProgressMax(int maximum) override;
+  void SetProgressValue(int value) override;
   void SetCaption(const std::string& caption) override;
   void ShowMessage(const std::string& text, const std::string& title) override;
   void CloseWindow() override;
@@ -107,10 +97,7 @@ class Form1 : public vehisect::FlowWindow {
   HWND check1_ = nullptr;
   HWND tooltip_ = nullptr;
   UniqueFont font_;
-  Chooser chooser_;
-  FolderChooser folderChooser_;
   vehisect::WindowFlow flow_;
   std::vector<std::filesystem::path> startReplays_;
-  float maximum_ = 0;
   bool endsProgram_ = false;
 };

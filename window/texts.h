@@ -1,0 +1,36 @@
+#pragma once
+
+// Every text the windows show of their own, in one place for both (UTF-8).
+
+namespace vehisect::texts {
+
+/// The window's title, and the title of its boxes.
+inline constexpr const char* kTitle = "Vehisect";
+/// The caption of "Open" when idle, and during a run.
+inline constexpr const char* kOpen = "Open";
+inline constexpr const char* kWorking = "Working...";
+/// The caption of the check box, and its tooltip.
+inline constexpr const char* kCheck1 = "Use demoRecordPtr";
+inline constexpr const char* kCheck1Tooltip =
+    "Unticked (the usual choice), every output's \"demoRecordPtr\" is set to the race's "
+    "record count.\nTicked, every output keeps the race replay's own \"demoRecordPtr\" value "
+    "instead: tick it if the outputs do not play back in the game as the race did.";
+/// The open-file dialog: its title, the name of its filter, and the filter.
+inline constexpr const char* kOpenReplay = "Open Replay";
+inline constexpr const char* kReplays = "Replays (*.rpl)";
+inline constexpr const char* kReplayPattern = "*.rpl";
+/// The folder dialog's title, followed by the replay's file name.
+inline constexpr const char* kChooseFolder = "Choose a folder for the outputs of ";
+/// The buttons of the question about another race's files.
+inline constexpr const char* kReplace = "Replace";
+inline constexpr const char* kKeepBoth = "Keep both";
+inline constexpr const char* kCancel = "Cancel";
+/// The end of a run that split everything.
+inline constexpr const char* kFinished = "Finished";
+/// What `vehisect --help` says, after its usage line.
+inline constexpr const char* kUsage = "Usage: vehisect [REPLAY...]";
+inline constexpr const char* kHelp =
+    "Opens the Vehisect window. Each REPLAY given is split at once into one replay per vehicle, beside it, "
+    "as \"Split with Vehisect\" does. For a command line, use vehisect-cli.";
+
+}  // namespace vehisect::texts
