@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "fake_window.h"
+#include "memory_files.h"
 #include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
@@ -225,20 +226,23 @@ TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
 
 // The player's answer is awaited with the folder free for other runs.
 TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
-  Reset();
+  MemoryFiles files;
+  for (const std::string& name : before) files.Write(out.path() / name, "old " + name);
   std::istringstream in(replay.Build());
   CommitOptions options;
   int asked = 0;
   options.otherRace = [&](const OtherRaceQuestion& question) {
     ++asked;
     EXPECT_EQ(question.files.size(), 2u);
-    FolderLock free(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+    FolderLock free(files, out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
     return OtherRace::kKeepBoth;
   };
-  FileOutputStore store(SystemFiles(), out.path(), folder.path() / "race.rpl", options);
+  FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
   EXPECT_EQ(SplitReplay(in, "race.rpl", false, window, store).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy (2).rpl"}));
   EXPECT_EQ(asked, 1);
+  EXPECT_EQ(files.Names(out.path()), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl",
+                                            "VH_CANYON_Cy.rpl", "VH_CANYON_Cy (2).rpl"}));
 }
 
 TEST_F(CommitTest, OneCommitAtATimeIntoAFolder) {

@@ -1,0 +1,135 @@
+#pragma once
+
+// A file system in memory, for tests that need files but no disk. A hard link shares its
+// file's bytes; a claim or a lock file's hold lasts until it is destroyed.
+
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "replay/base/file_system.h"
+
+namespace vehisect::testing {
+
+class MemoryFiles : public FileSystem {
+ public:
+  /// Puts `bytes` at `file`, as a file written before the test.
+  void Write(const std::filesystem::path& file, const std::string& bytes) {
+    files_[Key(file)] = std::make_shared<std::string>(bytes);
+  }
+  /// The bytes at `file`; "" where none is.
+  std::string Read(const std::filesystem::path& file) const {
+    const auto found = files_.find(Key(file));
+    return found == files_.end() ? "" : *found->second;
+  }
+  /// The names of the files in `folder`.
+  std::set<std::string> Names(const std::filesystem::path& folder) const {
+    std::set<std::string> names;
+    for (const auto& [path, bytes] : files_) {
+      if (path.parent_path() == Key(folder)) names.insert(path.filename().string());
+    }
+    return names;
+  }
+
+  std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    const auto found = files_.find(Key(from));
+    if (found == files_.end()) return std::make_error_code(std::errc::no_such_file_or_directory);
+    auto bytes = found->second;
+    files_.erase(found);
+    files_[Key(to)] = std::move(bytes);
+    return {};
+  }
+  std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    const auto found = files_.find(Key(from));
+    if (found == files_.end()) return std::make_error_code(std::errc::no_such_file_or_directory);
+    if (files_.count(Key(to)) != 0) return std::make_error_code(std::errc::file_exists);
+    files_[Key(to)] = found->second;
+    return {};
+  }
+  std::error_code Flush(const std::filesystem::path&) override { return {}; }
+  std::error_code FlushFolder(const std::filesystem::path&) override { return {}; }
+  std::error_code Remove(const std::filesystem::path& file) override {
+    return files_.erase(Key(file)) != 0 ? std::error_code() : std::make_error_code(std::errc::no_such_file_or_directory);
+  }
+  std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override {
+    for (const std::string& name : Names(folder)) entries.push_back({name, true});
+    return {};
+  }
+  std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
+                                  std::error_code& ec) override {
+    ec.clear();
+    if (files_.count(Key(file)) != 0) {
+      ec = std::make_error_code(std::errc::file_exists);
+      return nullptr;
+    }
+    Write(file, bytes);
+    return HoldOf(file);
+  }
+  std::filesystem::file_status Status(const std::filesystem::path& path) override {
+    if (files_.count(Key(path)) != 0) return std::filesystem::file_status(std::filesystem::file_type::regular);
+    return std::filesystem::file_status(std::filesystem::file_type::not_found);
+  }
+  bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override {
+    const auto x = files_.find(Key(a)), y = files_.find(Key(b));
+    return x != files_.end() && y != files_.end() && x->second == y->second;
+  }
+  std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override {
+    return std::make_unique<Writer>(files_[Key(file)] = std::make_shared<std::string>());
+  }
+  std::unique_ptr<std::istream> Read(const std::filesystem::path& file) override {
+    auto in = std::make_unique<std::istringstream>(static_cast<const MemoryFiles&>(*this).Read(file));
+    if (files_.count(Key(file)) == 0) in->setstate(std::ios::failbit);
+    return in;
+  }
+  std::unique_ptr<vehisect::Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override {
+    ec.clear();
+    if (files_.count(Key(file)) == 0) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (ec || claimed_.count(Key(file)) != 0) return nullptr;
+    return HoldOf(file);
+  }
+
+ private:
+  // A stream whose bytes land in its file as they are written.
+  class Writer : public std::ostream {
+   public:
+    explicit Writer(std::shared_ptr<std::string> file) : std::ostream(&buffer_), buffer_(std::move(file)) {}
+
+   private:
+    struct Buffer : std::streambuf {
+      explicit Buffer(std::shared_ptr<std::string> f) : file(std::move(f)) {}
+      int_type overflow(int_type c) override {
+        if (c != traits_type::eof()) file->push_back(static_cast<char>(c));
+        return c;
+      }
+      std::streamsize xsputn(const char* s, std::streamsize n) override {
+        file->append(s, static_cast<std::size_t>(n));
+        return n;
+      }
+      std::shared_ptr<std::string> file;
+    } buffer_;
+  };
+  class Claimed : public vehisect::Hold {
+   public:
+    Claimed(std::set<std::filesystem::path>& claimed, std::filesystem::path file)
+        : claimed_(claimed), file_(std::move(file)) {
+      claimed_.insert(file_);
+    }
+    ~Claimed() override { claimed_.erase(file_); }
+
+   private:
+    std::set<std::filesystem::path>& claimed_;
+    std::filesystem::path file_;
+  };
+  std::unique_ptr<vehisect::Hold> HoldOf(const std::filesystem::path& file) {
+    return std::make_unique<Claimed>(claimed_, Key(file));
+  }
+  static std::filesystem::path Key(const std::filesystem::path& path) { return path.lexically_normal(); }
+
+  std::map<std::filesystem::path, std::shared_ptr<std::string>> files_;
+  std::set<std::filesystem::path> claimed_;
+};
+
+}  // namespace vehisect::testing
