@@ -63,18 +63,7 @@ class CommitTest : public ::testing::Test {
   }
 
   // Splits the replay into `out` through `files`; the error, or "no error".
-  std::string Commit(FileSystem& files) {
-    std::istringstream in(replay.Build());
-    CommitOptions options;
-    options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-    FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
-    try {
-      SplitReplay(in, "race.rpl", false, window, store);
-    } catch (const ReplayError& e) {
-      return e.what();
-    }
-    return "no error";
-  }
+  std::string Commit(FileSystem& files) { return CommitReplay(files, replay.Build(), out.path(), folder.path() / "race.rpl"); }
 };
 
 TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {

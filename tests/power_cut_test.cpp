@@ -140,18 +140,7 @@ class PowerCutTest : public ::testing::Test {
 
   // Commits the outputs of `replay` into `folder` through `files`, replacing what is there.
   static std::string Commit(const std::string& replay, const std::filesystem::path& folder, FileSystem& files) {
-    std::istringstream in(replay);
-    CommitOptions options;
-    options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-    options.sameRace = [](std::istream& a, std::istream& b) { return SameRace(a, b); };
-    FileOutputStore store(files, folder, folder / "race.rpl", options);
-    FakeWindow window;
-    try {
-      SplitReplay(in, "race.rpl", false, window, store);
-    } catch (const ReplayError& e) {
-      return e.what();
-    }
-    return "no error";
+    return CommitReplay(files, replay, folder, folder / "race.rpl");
   }
 
   static void Write(const std::filesystem::path& folder, const Disk& disk) {

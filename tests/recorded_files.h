@@ -7,11 +7,16 @@
 #include <iterator>
 #include <map>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/base/system_files.h"
+#include "replay/commit/outputs.h"
+#include "replay/format/same_race.h"
+#include "replay/run/splitter.h"
 
 namespace vehisect::testing {
 
@@ -122,5 +127,23 @@ class RecordedFiles : public ForwardingFiles {
   }
   int steps_ = 0;
 };
+
+/// Splits the replay `replay` (its bytes), as the file `input`, into `folder` through `files`,
+/// replacing any older outputs; the error, or "no error".
+inline std::string CommitReplay(FileSystem& files, const std::string& replay, const std::filesystem::path& folder,
+                                const std::filesystem::path& input) {
+  std::istringstream in(replay);
+  CommitOptions options;
+  options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+  options.sameRace = [](std::istream& a, std::istream& b) { return SameRace(a, b); };
+  FileOutputStore store(files, folder, input, options);
+  NullProgress progress;
+  try {
+    SplitReplay(in, "race.rpl", false, progress, store);
+  } catch (const ReplayError& e) {
+    return e.what();
+  }
+  return "no error";
+}
 
 }  // namespace vehisect::testing
