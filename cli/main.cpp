@@ -271,7 +271,8 @@ void PrintListing(const std::string& file, const vehisect::ReplayListing& l) {
   std::cout << file << "\n"
             << "  level " << Printable(l.level) << ", weather " << Printable(l.weather)
             << ", detail level " << Printable(l.detailLevel) << "\n"
-            << "  " << Plural(l.records, "record", "records") << " ("
+            << "  " << (l.held == l.records ? "" : std::to_string(l.held) + " of the race's ")
+            << Plural(l.records, "record", "records") << (l.held == l.records ? "" : " here") << " ("
             << Plural(l.sharedRecords, "shared", "shared") << "), "
             << Plural(static_cast<std::uint64_t>(l.objects), "object location", "object locations")
             << "\n";
@@ -318,6 +319,7 @@ nlohmann::json ListingJson(const std::string& file, const vehisect::ReplayListin
           {"detailLevel", Utf8FromCp1252(l.detailLevel)},
           {"recordPtr", Utf8FromCp1252(l.recordPtr)},
           {"records", l.records},
+          {"recordsHeld", l.held},
           {"objects", l.objects},
           {"sharedRecords", l.sharedRecords},
           {"vehicles", vehicles}};

@@ -239,6 +239,23 @@ TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
   EXPECT_TRUE(TempFolder::NamesIn(folder.path() / "none").empty());
 }
 
+// An output keeps the race's record count and holds its own vehicle's records: listed, it is
+// one vehicle with the records it holds, and the same race as the file of its name, itself.
+TEST_F(CliTest, ListsOneOfItsOwnOutputs) {
+  replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v0", "0"), Vehicle("v1", "1")};
+  folder.Write("race.rpl", replay.Build());
+  ASSERT_EQ(Run({"-q", "race.rpl"}).status, 0);
+  const Outcome outcome = Run({"--list", "VH_CANYON_Bo.rpl"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out,
+            "VH_CANYON_Bo.rpl\n"
+            "  level CANYON.SIT, weather 0, detail level 2\n"
+            "  2 of the race's 4 records here (1 shared), 1 object location\n"
+            "  #  vehicle  driver  output            records  existing file\n"
+            "  1  van.trk  Bo      VH_CANYON_Bo.rpl  1        same race\n"
+            "  one vehicle: nothing to split\n");
+}
+
 TEST_F(CliTest, ListsWhatEachReplayHolds) {
   replay.vehicles = {{"buggy.trk", "Jos\xe9"}, {"rocket.trk", "Computer"}};
   replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v0", "0"), Vehicle("v1", "1")};
@@ -273,7 +290,8 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
   std::string line;
   std::getline(lines, line);
   EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(R"({"file": "race.rpl", "level": "CANYON.SIT",
-      "weather": "0", "detailLevel": "2", "recordPtr": "777", "records": 4, "objects": 1, "sharedRecords": 1,
+      "weather": "0", "detailLevel": "2", "recordPtr": "777", "records": 4, "recordsHeld": 4, "objects": 1,
+      "sharedRecords": 1,
       "vehicles": [{"position": 1, "vehicle": "buggy.trk", "driver": "Jos\u00e9", "output": "VH_CANYON_Jos\u00e9.rpl", "records": 2,
                     "existing": null},
                    {"position": 2, "vehicle": "rocket.trk", "driver": "ROCKET2", "output": "VH_CANYON_ROCKET2.rpl", "records": 1,

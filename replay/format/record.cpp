@@ -269,8 +269,8 @@ void ReadRecordOf(LineReader& reader, int vehicleCount, std::uint64_t r, std::ui
   }
 }
 
-void ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
-                 const std::function<void(bool shared, std::size_t vehicle)>& take) {
+std::uint64_t ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
+                          const std::function<void(bool shared, std::size_t vehicle)>& take, bool toEnd) {
   // Bounded, so that no line a plain record takes can be longer than a line may be.
   constexpr std::size_t kLookAhead = std::size_t{256} << 10;
   StateRecord record;
@@ -287,11 +287,13 @@ void ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std:
     }
     reader.Consume(pos, lines);
     if (pos == 0 && r <= count) {
+      if (toEnd && reader.AtEnd()) return r - first;
       ReadRecordOf(reader, vehicleCount, r, count, record);
       take(record.shared, record.vehicle);
       ++r;
     }
   }
+  return count - first + 1;
 }
 
 }  // namespace vehisect

@@ -27,9 +27,10 @@ struct StateRecord {
 void ReadRecord(LineReader& reader, int vehicleCount, StateRecord& record, bool plain = true);
 
 /// Reads records `first` to `count` of the stream with the checks of ReadRecord, handing
-/// `take` each one's kind (shared or not) and vehicle number, without building its pieces.
-void ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
-                 const std::function<void(bool shared, std::size_t vehicle)>& take);
+/// `take` each one's kind (shared or not) and vehicle number, without building its pieces;
+/// with `toEnd`, a stream that ends at a record's start ends there. Returns the records read.
+std::uint64_t ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
+                          const std::function<void(bool shared, std::size_t vehicle)>& take, bool toEnd = false);
 
 /// Reads record `r` of the `count` records of the stream as ReadRecord does; a replay that
 /// ends inside it says so: "…, found the end of the file, in record r of count".

@@ -1,5 +1,7 @@
 #include "replay/run/listing.h"
 
+#include <sstream>
+
 #include "replay/format/header.h"
 #include "replay/run/names.h"
 #include "replay/format/reader.h"
@@ -10,21 +12,28 @@
 
 namespace vehisect {
 
-ReplayListing ListReplay(std::istream& replay, const std::string& replayName) {
+ReplayListing ListReplay(std::istream& replay, const std::string& replayName, ProgressSink* progress,
+                         const CancelToken* cancel) {
   LineReader reader(replay, replayName);
   ReplayHeader header = ReadHeader(reader);
   if (header.vehicleCount == 1) ReadRestOfHeader(reader, header);
   const std::vector<std::string> names = OutputNames(header, replayName);
 
-  ReplayListing listing{header.level, header.weather, header.detailLevel, header.recordPtr,
+  ReplayListing listing{header.level,  header.weather, header.detailLevel, header.recordPtr, header.records,
                         header.records, static_cast<int>(header.objects.size()), 0, {}};
   for (std::size_t k = 0; k < header.vehicles.size(); ++k) {
     listing.vehicles.push_back({static_cast<int>(k + 1), header.vehicles[k].vehicle,
                                 header.vehicles[k].driver, names[k], 0});
   }
-  ScanRecords(reader, header.vehicleCount, 1, header.records, [&listing](bool shared, std::size_t vehicle) {
+  if (progress != nullptr) progress->SetProgressMax(static_cast<float>(header.records));
+  std::uint64_t r = 0;
+  const auto take = [&](bool shared, std::size_t vehicle) {
     ++(shared ? listing.sharedRecords : listing.vehicles[vehicle].records);
-  });
+    if (cancel != nullptr) cancel->ThrowIfRequested(replayName);
+    if (progress != nullptr) progress->SetProgressValue(static_cast<float>(++r));
+  };
+  // A replay of one vehicle may be one of Vehisect's outputs, which ends before its count.
+  listing.held = ScanRecords(reader, header.vehicleCount, 1, header.records, take, header.vehicleCount == 1);
   return listing;
 }
 
@@ -36,7 +45,11 @@ class ComparingStore : public OutputStore {
   ComparingStore(FileSystem& files, std::filesystem::path folder) : files_(files), folder_(std::move(folder)) {}
   std::ostream& Open(const std::string& name) override {
     auto& output = outputs_.emplace_back(std::make_unique<Output>());
-    output->existing = files_.Read(OutputPath(folder_, name));
+    // Only a file is read: a pipe of the output's name would never end.
+    const std::filesystem::path path = OutputPath(folder_, name);
+    output->existing = std::filesystem::is_regular_file(files_.Status(path))
+                           ? files_.Read(path)
+                           : std::make_unique<std::istringstream>(std::ios::in);
     output->comparer = std::make_unique<RaceComparer>(*output->existing);
     output->stream.rdbuf(output->comparer.get());
     return output->stream;
@@ -61,12 +74,12 @@ class ComparingStore : public OutputStore {
 }  // namespace
 
 ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayPath,
-                         const std::filesystem::path& outputFolder) {
+                         const std::filesystem::path& outputFolder, ProgressSink* progress, const CancelToken* cancel) {
   const std::string shown = PathToUtf8(replayPath);
   ReplayListing listing;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
-    listing = ListReplay(replay, shown);
+    listing = ListReplay(replay, shown, progress, cancel);
   }
   bool any = false;
   for (VehicleListing& v : listing.vehicles) {
@@ -77,11 +90,14 @@ ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayP
     any = any || v.existing != Existing::kNone;
   }
   // Only a file that exists is compared, by splitting the replay once more into comparers.
-  if (!any || listing.vehicles.size() < 2) return listing;
+  if (!any) return listing;
   std::ifstream replay = OpenReplay(replayPath, shown);
   ComparingStore store(files, outputFolder);
-  NullProgress window;
-  SplitReplay(replay, shown, false, window, store);
+  NullProgress quiet;
+  SplitOptions options;
+  options.asListed = true;
+  options.commit.cancel = cancel;
+  SplitReplay(replay, shown, options, quiet, store);
   for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
     VehicleListing& v = listing.vehicles[k];
     if (v.existing != Existing::kNone && store.Same(k)) v.existing = Existing::kSameRace;

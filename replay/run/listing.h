@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "replay/base/cancel.h"
 #include "replay/base/file_system.h"
+#include "replay/run/progress_sink.h"
 
 namespace vehisect {
 
@@ -30,19 +32,25 @@ struct ReplayListing {
   std::string detailLevel;
   std::string recordPtr;
   std::uint64_t records = 0;        ///< R, the record count
+  /// The records the file holds: R, or fewer in one of Vehisect's own outputs, which keeps the
+  /// race's count and holds only its vehicle's records.
+  std::uint64_t held = 0;
   int objects = 0;                  ///< M, the object-location count
   std::uint64_t sharedRecords = 0;  ///< records of kind 1, which every output holds
   std::vector<VehicleListing> vehicles;
 };
 
 /// Reads the replay from `replay` (named `replayName` in errors) through to its last record
-/// and lists it, writing nothing; raises ReplayError where a split would. A one-vehicle
-/// replay is listed too.
-ReplayListing ListReplay(std::istream& replay, const std::string& replayName);
+/// and lists it, writing nothing, reporting the records read to `progress` if any; raises
+/// ReplayError where a split would, or when `cancel` asks it to stop. A one-vehicle replay is
+/// listed too, and one of Vehisect's outputs, whose stream ends before its count.
+ReplayListing ListReplay(std::istream& replay, const std::string& replayName, ProgressSink* progress = nullptr,
+                         const CancelToken* cancel = nullptr);
 
 /// Lists the replay file `replayPath`, as above, and tells for each output whether a file
 /// of its name in `outputFolder`, seen through `files`, holds the same race or another one.
 ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayPath,
-                         const std::filesystem::path& outputFolder);
+                         const std::filesystem::path& outputFolder, ProgressSink* progress = nullptr,
+                         const CancelToken* cancel = nullptr);
 
 }  // namespace vehisect

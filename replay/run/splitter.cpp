@@ -32,8 +32,9 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
   const CancelToken never;
   const CancelToken& cancel = options.commit.cancel != nullptr ? *options.commit.cancel : never;
   LineReader reader(replay, replayName);
-  const ReplayHeader header = ReadHeader(reader);
-  if (header.vehicleCount == 1) return {true, {}, {}, {}};
+  ReplayHeader header = ReadHeader(reader);
+  if (header.vehicleCount == 1 && !options.asListed) return {true, {}, {}, {}};
+  if (header.vehicleCount == 1) ReadRestOfHeader(reader, header);
 
   const std::vector<std::string> names = OutputNames(header, replayName);
   const std::vector<std::size_t> chosen = SelectVehicles(header, names, options.vehicles, replayName);
@@ -66,6 +67,7 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
     };
     for (std::uint64_t r = 1; r <= header.records; ++r) {
       cancel.ThrowIfRequested(replayName);
+      if (options.asListed && reader.AtEnd()) break;
       ReadRecordOf(reader, header.vehicleCount, r, header.records, record, options.plainRecords);
       if (record.shared) {
         for (OutputWriter& writer : writers) write(writer);

@@ -25,6 +25,9 @@ struct SplitOptions {
   bool useRecordPtr = false;          ///< what the "Use demoRecordPtr" check box does
   std::vector<std::string> vehicles;  ///< positions or drivers (UTF-8) to write; empty: all
   bool plainRecords = true;           ///< take the fast path for records as the game writes them
+  /// As a listing compares: a one-vehicle replay is written too, and a stream that ends at a
+  /// record's start ends there, as in one of these outputs, which holds only its own records.
+  bool asListed = false;
   /// How the outputs are committed: its stop is honoured while the replay is read too, and its
   /// batch checks the names; a file run compares races with SameRace.
   CommitOptions commit;
