@@ -381,6 +381,9 @@ int SplitAll(Options& options) {
   batch.split = options.split;
   batch.split.commit.cancel = &g_stop;
   batch.split.commit.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
+  batch.split.commit.waiting = [](const std::filesystem::path& folder) {
+    std::cerr << "vehisect-cli: waiting for another run writing to " << PathToUtf8(folder) << "\n";
+  };
   batch.folderFor = [&folder](const std::filesystem::path&) { return folder; };
   batch.progressEvery = std::chrono::milliseconds(100);
   Console console(!options.quiet && vehisect::IsTerminal(stderr));

@@ -14,6 +14,8 @@
 #include <unistd.h>
 #endif
 
+#include "replay/base/system_files.h"
+#include "replay/commit/folder_lock.h"
 #include "replay/run/names.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
@@ -91,6 +93,21 @@ class FakeForm : public FlowWindow {
   }
   OtherRace answer = OtherRace::kStop;
   bool UseRecordPtr() const override { return useRecordPtr; }
+  bool ChoosesVehicles() const override { return chooseVehicles; }
+  std::optional<std::vector<std::size_t>> ChooseVehicles(const VehicleChoice& choice) override {
+    choices.push_back(choice);
+    if (ticks.empty()) return std::nullopt;
+    auto rows = ticks.front();
+    ticks.pop_front();
+    return rows;
+  }
+  void SetTitle(const std::string& title) override { titles.push_back(title); }
+  void MarkFailure() override { ++failures; }
+  bool chooseVehicles = false;
+  std::vector<VehicleChoice> choices;
+  std::deque<std::optional<std::vector<std::size_t>>> ticks;  // the answers, in turn; then Cancel
+  std::vector<std::string> titles;
+  int failures = 0;
   std::filesystem::path ProgramFolder() const override { return program; }
   std::filesystem::path DocumentsFolder() const override { return documents; }
 
@@ -183,6 +200,7 @@ TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
   replay.recordCount = "4";
   flow.SplitReplays({folder.Write("short.rpl", replay.Build())});
   Wait();
+  EXPECT_EQ(form.failures, 1);
   EXPECT_EQ(form.calls.back(), "warning Could not split short.rpl. No file was written or changed.\n" + Shown("short.rpl") +
                                    ":72: expected the \"type,time\" label line, found the end of the file, in record 4 of 4");
   EXPECT_EQ(form.calls[form.calls.size() - 2], "caption Open");
@@ -283,6 +301,62 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
       folder.Write("a/race.rpl", replay.Build());
     }
   }
+}
+
+// With "Choose vehicles", each replay is read through and shown first; the vehicles ticked are
+// written, each byte for byte as a full split writes it, and Cancel leaves a replay as it was
+// while the next one goes on.
+TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
+  replay.vehicles.push_back({"truck.trk", "Cy"});
+  replay.records.push_back(Vehicle("v2", "2"));
+  const TempFolder full;
+  NullProgress quiet;
+  SplitReplay(SystemFiles(), full.Write("race.rpl", replay.Build()), false, quiet, full.path());
+  std::filesystem::create_directories(folder.path() / "b");
+  const auto first = folder.Write("race.rpl", replay.Build());
+  const auto second = folder.Write("b/race.rpl", replay.Build());
+  folder.Write("VH_CANYON_Bo.rpl", "another race");
+  form.chooseVehicles = true;
+  form.ticks = {std::vector<std::size_t>{0, 2}};  // then Cancel
+  flow.SplitReplays({first, second});
+  Wait();
+  ASSERT_EQ(form.choices.size(), 2u);
+  const VehicleChoice& shown = form.choices[0];
+  EXPECT_EQ(shown.intro, "Split these vehicles of race.rpl:");
+  EXPECT_EQ(shown.summary, "Level CANYON.SIT, weather 0: 4 records, 1 of them shared.");
+  ASSERT_EQ(shown.rows.size(), 3u);
+  const auto row = [](const VehicleChoice::Row& r) {
+    return r.position + "|" + r.driver + "|" + r.vehicle + "|" + r.records + "|" + r.output + "|" + r.existing;
+  };
+  EXPECT_EQ(row(shown.rows[0]), "1|Ann|buggy.trk|1|VH_CANYON_Ann.rpl|nothing");
+  EXPECT_EQ(row(shown.rows[1]), "2|Bo|van.trk|1|VH_CANYON_Bo.rpl|another race");
+  EXPECT_EQ(row(shown.rows[2]), "3|Cy|truck.trk|1|VH_CANYON_Cy.rpl|nothing");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "b", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}) EXPECT_EQ(folder.Read(name), full.Read(name));
+  EXPECT_EQ(folder.Read("VH_CANYON_Bo.rpl"), "another race");
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), Names{"race.rpl"});
+  EXPECT_EQ(form.calls.back(), "caption Open");
+}
+
+// Another run's lock on the output folder shows in the title while the run waits for it.
+TEST_F(FlowTest, SaysInTheTitleWhenItWaitsForAnotherRun) {
+  struct Waiting : FakeForm {
+    std::function<void()> onTitle;
+    void SetTitle(const std::string& title) override {
+      FakeForm::SetTitle(title);
+      if (onTitle) std::exchange(onTitle, nullptr)();
+    }
+  } waiting;
+  WindowFlow flow(waiting);
+  std::optional<FolderLock> other;
+  other.emplace(SystemFiles(), folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  waiting.onTitle = [&] { other.reset(); };
+  flow.SplitReplays({folder.Write("race.rpl", replay.Build())});
+  waiting.Drain(flow);
+  EXPECT_EQ(waiting.titles, (std::vector<std::string>{
+                                "Vehisect - waiting for another run writing to " + PathToUtf8(folder.path().filename()),
+                                "Vehisect"}));
+  EXPECT_EQ(waiting.calls.back(), "close");
 }
 
 #ifndef _WIN32

@@ -147,7 +147,7 @@ TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
   EXPECT_EQ(form.largestValue, 4);
   for (const QString& caption : form.captions) EXPECT_EQ(caption, "Working...");
   EXPECT_EQ(form.Bar()->value(), 0);
-  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Finished", QMessageBox::Information}}));
   EXPECT_FALSE(form.isVisible());
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
@@ -179,7 +179,7 @@ TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
   EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Could not split short.rpl. No file was written or changed.",
                                            QMessageBox::Warning, error, error}}));
   EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
   EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 
@@ -201,7 +201,7 @@ TEST_F(Form1Test, AsksBeforeReplacingAnotherRacesFiles) {
   EXPECT_EQ(buttons, (std::set<QString>{"Replace", "Keep both", "Cancel"}));
   EXPECT_EQ(defaultButton, "Keep both");
   EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 
@@ -253,7 +253,7 @@ TEST_F(Form1Test, EscapeStopsARunAndLeavesTheWindowReady) {
   EXPECT_TRUE(messages.empty());
   EXPECT_TRUE(form.isVisible());
   EXPECT_TRUE(form.Button()->isEnabled());
-  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
@@ -282,7 +282,7 @@ TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   EXPECT_EQ(messages[0].details, error);
   EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
   EXPECT_TRUE(form.isVisible());
-  EXPECT_EQ(form.Button()->text(), "Open");
+  EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
   EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
@@ -312,7 +312,7 @@ TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {
 }
 
 TEST_F(Form1Test, ExplainsTheCheckBoxInItsTooltip) {
-  EXPECT_EQ(form.Box()->text(), "Use demoRecordPtr");
+  EXPECT_EQ(form.Box()->text(), "&Use demoRecordPtr");
   EXPECT_EQ(form.Box()->toolTip().toStdString(), vehisect::texts::kCheck1Tooltip);
 }
 

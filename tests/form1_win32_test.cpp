@@ -192,7 +192,7 @@ TEST_F(Form1Win32Test, ShowsAFailureAndStaysReady) {
   EXPECT_EQ(Unwrapped(boxes.Shown()), std::vector<std::string>{"Vehisect: Could not split short.rpl. No file was written or changed.\r\n\r\n" +
                                                     Shown(input) + ":94: expected the \"type,time\" label line, found the end of the file, in record 5 of 5"});
   ASSERT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(TextOf(form.command1()), L"&Open");
   EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 
@@ -210,7 +210,7 @@ TEST_F(Form1Win32Test, AsksBeforeReplacingAnotherRacesFiles) {
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(boxes.Shown()[0].rfind("Vehisect: ", 0), 0u);
   ASSERT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(TextOf(form.command1()), L"&Open");
   EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 
@@ -250,7 +250,7 @@ TEST_F(Form1Win32Test, EscapeStopsARunAndLeavesTheWindowReady) {
   EXPECT_TRUE(boxes.Shown().empty());
   ASSERT_NE(form.hwnd(), nullptr);
   EXPECT_TRUE(IsWindowEnabled(form.command1()));
-  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(TextOf(form.command1()), L"&Open");
   EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
@@ -291,7 +291,7 @@ TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
                                "written or changed.\r\n\r\n" +
                                Shown(bad) + ":2: expected the \"demoLevel\" value line, found the end of the file"});
   EXPECT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"Open");
+  EXPECT_EQ(TextOf(form.command1()), L"&Open");
   EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
 }

@@ -5,6 +5,7 @@
 #include <climits>
 #include <future>
 #include <memory>
+#include <utility>
 
 #include "replay/base/case_fold.h"
 #include "replay/base/encoding.h"
@@ -35,6 +36,23 @@ std::string ShortenMiddle(const std::string& name, std::size_t width = 60) {
 std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
 
 }  // namespace
+
+VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing& listing) {
+  VehicleChoice choice;
+  choice.intro = std::string(texts::kChooseIntro).append(ShortenMiddle(FileName(replay))).append(":");
+  choice.summary = "Level " + Utf8FromCp1252(listing.level) + ", weather " + Utf8FromCp1252(listing.weather) + ": ";
+  if (listing.held != listing.records) choice.summary.append(std::to_string(listing.held)).append(" of the race's ");
+  choice.summary.append(std::to_string(listing.records)).append(listing.records == 1 ? " record, " : " records, ");
+  choice.summary.append(std::to_string(listing.sharedRecords)).append(" of them shared.");
+  for (const VehicleListing& v : listing.vehicles) {
+    const char* existing = v.existing == Existing::kSameRace    ? texts::kHoldsSameRace
+                           : v.existing == Existing::kOtherRace ? texts::kHoldsOtherRace
+                                                                : texts::kHoldsNothing;
+    choice.rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.driver), Utf8FromCp1252(v.vehicle),
+                           std::to_string(v.records), Utf8FromCp1252(v.output), existing});
+  }
+  return choice;
+}
 
 BarSteps ProgressSteps(double value, double maximum) {
   // Compared and scaled in double: a float beyond INT_MAX must never be cast to int.
@@ -120,17 +138,42 @@ void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays)
   // The thread of the last run has posted its end, its last act.
   if (worker_.joinable()) worker_.join();
   const bool useRecordPtr = window_.UseRecordPtr();
+  const bool chooseVehicles = window_.ChoosesVehicles();
   window_.SetCaption(texts::kWorking);
   window_.SetBusy(true);
   running_ = true;
   closeWhenDone_ = false;
   stop_.Reset();
-  worker_ = std::thread([this, replays, useRecordPtr] { Work(replays, useRecordPtr); });
+  worker_ = std::thread([this, replays, useRecordPtr, chooseVehicles] { Work(replays, useRecordPtr, chooseVehicles); });
 }
 
-void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr) {
+void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles) {
   BatchOptions batch;
   batch.split.useRecordPtr = useRecordPtr;
+  bool waited = false;
+  batch.split.commit.waiting = [this, &waited](const std::filesystem::path& folder) {
+    waited = true;
+    const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(std::filesystem::absolute(folder));
+    window_.Post([this, title] { window_.SetTitle(title); });
+  };
+  batch.finished = [this, &waited](const ReplayOutcome& outcome) {
+    if (std::exchange(waited, false)) window_.Post([this] { window_.SetTitle(texts::kTitle); });
+    const bool failed = outcome.kind == ReplayOutcome::Kind::kFailed || outcome.kind == ReplayOutcome::Kind::kNotRestored ||
+                        outcome.kind == ReplayOutcome::Kind::kRefused;
+    if (failed) window_.Post([this] { window_.MarkFailure(); });
+  };
+  if (chooseVehicles) {
+    batch.chooseVehicles = [this](const std::filesystem::path& replay,
+                                  const ReplayListing& listing) -> std::optional<std::vector<int>> {
+      using Rows = std::optional<std::vector<std::size_t>>;
+      const Rows rows = OnWindowThread<Rows>(
+          [this, choice = ChoiceOf(replay, listing)] { return window_.ChooseVehicles(choice); }, std::nullopt);
+      if (!rows) return std::nullopt;
+      std::vector<int> positions;
+      for (const std::size_t k : *rows) positions.push_back(listing.vehicles.at(k).position);
+      return positions;
+    };
+  }
   batch.split.commit.cancel = &stop_;
   batch.split.commit.otherRace = [this](const OtherRaceQuestion& question) {
     const std::string text = OtherRaceText(question.files);

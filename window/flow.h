@@ -14,6 +14,21 @@
 
 namespace vehisect {
 
+/// What the "Choose vehicles" dialog shows of a replay, as text.
+struct VehicleChoice {
+  std::string intro;    ///< what it asks, naming the replay
+  std::string summary;  ///< the replay's level, weather and records
+  /// A vehicle: its position, driver, vehicle, own records, output's name, and what a file of
+  /// that name in the output folder holds now.
+  struct Row {
+    std::string position, driver, vehicle, records, output, existing;
+  };
+  std::vector<Row> rows;
+};
+
+/// The dialog's texts for the listing `listing` of the replay `replay`.
+VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing& listing);
+
 /// A window of Vehisect as the flow it shares with the other windows sees it: the progress of
 /// a run in whole steps, its caption, messages and close, plus its dialogs, its boxes and its
 /// check box, all called on the window's thread. Texts are UTF-8.
@@ -49,6 +64,16 @@ class FlowWindow {
   virtual OtherRace AskOtherRace(const std::string& text, bool canReplace) = 0;
   /// Whether "Use demoRecordPtr" is ticked.
   virtual bool UseRecordPtr() const = 0;
+  /// Whether "Choose vehicles" is ticked.
+  virtual bool ChoosesVehicles() const = 0;
+  /// Shows the modal "Choose vehicles" dialog, titled "Vehisect", of `choice`, every row ticked:
+  /// the rows ticked when "Split" is pressed, from 0; none for "Cancel", Escape or the close box.
+  virtual std::optional<std::vector<std::size_t>> ChooseVehicles(const VehicleChoice& choice) = 0;
+  /// Sets the window's title.
+  virtual void SetTitle(const std::string& title) = 0;
+  /// Shows that a replay of the run failed where the system shows a window's progress outside
+  /// it (the taskbar button), until the run ends.
+  virtual void MarkFailure() = 0;
   /// The folder of the program itself.
   virtual std::filesystem::path ProgramFolder() const = 0;
   /// The user's Documents folder.
@@ -116,7 +141,7 @@ class WindowFlow {
     std::size_t declined = 0;   // left as they were at the user's answer
     std::vector<std::string> warnings;
   };
-  void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr);
+  void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles);
   std::filesystem::path OutputFolder(const std::filesystem::path& replay);
   static Tally TallyOf(const std::vector<ReplayOutcome>& outcomes);
   void Finish(const Tally& tally, std::size_t replays);

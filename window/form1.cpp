@@ -2,6 +2,12 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSignalBlocker>
+#include <QTreeWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -48,9 +54,10 @@ std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
 
 Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
     : QWidget(parent),
-      command1_(new QPushButton(texts::kOpen, this)),
+      command1_(new QPushButton(texts::kOpenKey, this)),
       progressBar1_(new QProgressBar(this)),
-      check1_(new QCheckBox(texts::kCheck1, this)),
+      check1_(new QCheckBox(texts::kCheck1Key, this)),
+      check2_(new QCheckBox(texts::kCheck2Key, this)),
       flow_(*this),
       startReplays_(std::move(replays)) {
   setWindowTitle(texts::kTitle);
@@ -59,6 +66,8 @@ Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
   progressBar1_->setObjectName("ProgressBar1");
   check1_->setObjectName("Check1");
   check1_->setToolTip(QString::fromUtf8(texts::kCheck1Tooltip));
+  check2_->setObjectName("Check2");
+  check2_->setToolTip(QString::fromUtf8(texts::kCheck2Tooltip));
   progressBar1_->setRange(0, 100);
   progressBar1_->setValue(0);
   progressBar1_->setTextVisible(false);
@@ -77,6 +86,7 @@ Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
   layout->addLayout(buttonRow);
   layout->addWidget(progressBar1_);
   layout->addWidget(check1_);
+  layout->addWidget(check2_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
   connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
@@ -108,6 +118,7 @@ void Form1::Post(std::function<void()> task) {
 void Form1::SetBusy(bool busy) {
   command1_->setEnabled(!busy);
   check1_->setEnabled(!busy);
+  check2_->setEnabled(!busy);
   // Escape reaches the window while its controls are disabled.
   if (busy) setFocus();
 }
@@ -120,7 +131,14 @@ void Form1::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void Form1::SetCaption(const std::string& caption) { command1_->setText(FromFlow(caption)); }
+void Form1::SetCaption(const std::string& caption) {
+  command1_->setText(caption == texts::kOpen ? QString(texts::kOpenKey) : FromFlow(caption));
+}
+
+void Form1::SetTitle(const std::string& title) { setWindowTitle(FromFlow(title)); }
+
+// The bar of a window's own is all the progress Linux desktops show.
+void Form1::MarkFailure() {}
 
 void Form1::ShowMessage(const std::string& text, const std::string& title) {
   QMessageBox box(QMessageBox::Information, FromFlow(title), FromFlow(text), QMessageBox::Ok, this);
@@ -170,6 +188,73 @@ std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::
 }
 
 bool Form1::UseRecordPtr() const { return check1_->isChecked(); }
+
+bool Form1::ChoosesVehicles() const { return check2_->isChecked(); }
+
+std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::VehicleChoice& choice) {
+  QDialog dialog(this);
+  dialog.setObjectName("ChooseVehicles");
+  dialog.setWindowTitle(texts::kTitle);
+  auto* intro = new QLabel(FromFlow(choice.intro) + "\n" + FromFlow(choice.summary), &dialog);
+  auto* rows = new QTreeWidget(&dialog);
+  rows->setObjectName("Vehicles");
+  rows->setRootIsDecorated(false);
+  rows->setHeaderLabels([] {
+    QStringList labels;
+    for (const char* column : texts::kColumns) labels << column;
+    return labels;
+  }());
+  for (const vehisect::VehicleChoice::Row& row : choice.rows) {
+    auto* item = new QTreeWidgetItem(rows, {FromFlow(row.position), FromFlow(row.driver), FromFlow(row.vehicle),
+                                            FromFlow(row.records), FromFlow(row.output), FromFlow(row.existing)});
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(0, Qt::Checked);
+  }
+  for (int c = 0; c < rows->columnCount(); ++c) rows->resizeColumnToContents(c);
+  rows->setCurrentItem(rows->topLevelItem(0));
+  auto* all = new QCheckBox(texts::kAllKey, &dialog);
+  all->setObjectName("All");
+  all->setCheckState(Qt::Checked);
+  auto* buttons = new QDialogButtonBox(&dialog);
+  QPushButton* split = buttons->addButton(texts::kSplitKey, QDialogButtonBox::AcceptRole);
+  split->setObjectName("Split");
+  split->setDefault(true);
+  buttons->addButton(QDialogButtonBox::Cancel);
+  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  const auto ticked = [rows] {
+    std::vector<std::size_t> chosen;
+    for (int k = 0; k < rows->topLevelItemCount(); ++k) {
+      if (rows->topLevelItem(k)->checkState(0) == Qt::Checked) chosen.push_back(static_cast<std::size_t>(k));
+    }
+    return chosen;
+  };
+  // "All vehicles" follows the rows, and ticks or unticks them all.
+  connect(rows, &QTreeWidget::itemChanged, &dialog, [=] {
+    const std::size_t count = ticked().size();
+    split->setEnabled(count > 0);
+    const QSignalBlocker quiet(all);
+    all->setCheckState(count == 0 ? Qt::Unchecked
+                       : count == static_cast<std::size_t>(rows->topLevelItemCount()) ? Qt::Checked
+                                                                                        : Qt::PartiallyChecked);
+  });
+  connect(all, &QCheckBox::clicked, &dialog, [=] {
+    const Qt::CheckState state = ticked().size() == static_cast<std::size_t>(rows->topLevelItemCount()) ? Qt::Unchecked
+                                                                                                       : Qt::Checked;
+    for (int k = 0; k < rows->topLevelItemCount(); ++k) rows->topLevelItem(k)->setCheckState(0, state);
+  });
+  auto* layout = new QVBoxLayout(&dialog);
+  layout->addWidget(intro);
+  layout->addWidget(rows);
+  layout->addWidget(all);
+  layout->addWidget(buttons);
+  const int unit = fontMetrics().height();
+  dialog.resize(std::max(dialog.sizeHint().width(), rows->header()->length() + unit * 2),
+                dialog.sizeHint().height());
+  rows->setFocus();
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  return ticked();
+}
 
 std::filesystem::path Form1::ProgramFolder() const { return PathOf(QCoreApplication::applicationDirPath()); }
 

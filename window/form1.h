@@ -13,7 +13,8 @@ class QProgressBar;
 class QPushButton;
 
 /// The program's one window: "Open" chooses replays and splits each into its own folder, with
-/// a progress bar and the "Use demoRecordPtr" option; replays may also be dropped on it.
+/// a progress bar, the "Use demoRecordPtr" option and "Choose vehicles"; replays may also be
+/// dropped on it.
 class Form1 : public QWidget, public vehisect::FlowWindow {
   Q_OBJECT
 
@@ -37,6 +38,10 @@ class Form1 : public QWidget, public vehisect::FlowWindow {
   void ShowWarning(const std::string& text, const std::string& details) override;
   vehisect::OtherRace AskOtherRace(const std::string& text, bool canReplace) override;
   bool UseRecordPtr() const override;
+  bool ChoosesVehicles() const override;
+  std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice) override;
+  void SetTitle(const std::string& title) override;
+  void MarkFailure() override;
   std::filesystem::path ProgramFolder() const override;
   std::filesystem::path DocumentsFolder() const override;
 
@@ -53,6 +58,7 @@ class Form1 : public QWidget, public vehisect::FlowWindow {
   QPushButton* command1_;
   QProgressBar* progressBar1_;
   QCheckBox* check1_;
+  QCheckBox* check2_;
   vehisect::WindowFlow flow_;
   std::vector<std::filesystem::path> startReplays_;
 };

@@ -19,6 +19,7 @@ constexpr wchar_t kClassName[] = L"Vehisect.Form1";
 constexpr int kCommand1 = 101;
 constexpr int kCheck1 = 102;
 constexpr int kProgressBar1 = 103;
+constexpr int kCheck2 = 104;
 // Posted once the window is up, to split the replays the program was started with.
 constexpr UINT kSplitStartReplays = WM_APP + 1;
 // Posted by the thread of a run: a task for the window's thread, owned by the message.
@@ -128,6 +129,193 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   return chosen;
 }
 
+// A dialog template in memory, as DialogBoxIndirectParam takes it: the dialog, then its
+// controls, each on a DWORD boundary, sizes in dialog units.
+class DialogTemplate {
+ public:
+  DialogTemplate(const std::wstring& title, short width, short height) {
+    Put(static_cast<DWORD>(DS_SETFONT | DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
+    Put(DWORD{0});
+    count_ = words_.size();
+    Put(WORD{0});  // the number of controls, counted as they are added
+    for (const short value : {short{0}, short{0}, width, height}) Put(static_cast<WORD>(value));
+    Put(WORD{0});  // no menu
+    Put(WORD{0});  // the standard dialog class
+    Put(title);
+    Put(WORD{8});
+    Put(std::wstring(L"MS Shell Dlg"));
+  }
+  /// Adds a control of the predefined class `atom` (0x80 a button, 0x82 a static text), or of
+  /// the class named `name` where `atom` is 0.
+  void Add(WORD atom, const wchar_t* name, const std::wstring& text, DWORD style, short x, short y, short cx,
+           short cy, WORD id) {
+    if (words_.size() % 2 != 0) Put(WORD{0});
+    Put(static_cast<DWORD>(WS_CHILD | WS_VISIBLE | style));
+    Put(DWORD{0});
+    for (const short value : {x, y, cx, cy}) Put(static_cast<WORD>(value));
+    Put(id);
+    if (atom != 0) {
+      Put(WORD{0xFFFF});
+      Put(atom);
+    } else {
+      Put(std::wstring(name));
+    }
+    Put(text);
+    Put(WORD{0});  // no creation data
+    ++words_[count_];
+  }
+  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+ private:
+  void Put(WORD word) { words_.push_back(word); }
+  void Put(DWORD value) {
+    Put(LOWORD(value));
+    Put(HIWORD(value));
+  }
+  void Put(const std::wstring& text) {
+    for (const wchar_t c : text) Put(static_cast<WORD>(c));
+    Put(WORD{0});
+  }
+  std::vector<WORD> words_;  // from a DWORD-aligned start, as the template wants
+  std::size_t count_ = 0;
+};
+
+constexpr int kIntro = 201;
+constexpr int kVehicles = 202;
+constexpr int kAll = 203;
+
+// The "Choose vehicles" dialog: the rows, ticked or not, and "All vehicles" following them.
+class VehicleDialog {
+ public:
+  explicit VehicleDialog(const vehisect::VehicleChoice& choice) : choice_(choice) {}
+
+  std::optional<std::vector<std::size_t>> Show(HWND owner) {
+    DialogTemplate dialog(Widen(texts::kTitle), 340, 190);
+    dialog.Add(0x82, nullptr, L"", SS_LEFT | SS_NOPREFIX, 7, 7, 326, 20, kIntro);
+    dialog.Add(0, WC_LISTVIEWW, L"", WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 7, 30,
+               326, 118, kVehicles);
+    dialog.Add(0x80, nullptr, Widen(texts::kAllKey), WS_TABSTOP | BS_3STATE, 7, 152, 150, 12, kAll);
+    dialog.Add(0x80, nullptr, Widen(texts::kSplitKey), WS_TABSTOP | BS_DEFPUSHBUTTON, 229, 169, 50, 14, IDOK);
+    dialog.Add(0x80, nullptr, Widen(texts::kCancel), WS_TABSTOP | BS_PUSHBUTTON, 283, 169, 50, 14, IDCANCEL);
+    const INT_PTR pressed = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner, Proc,
+                                                    reinterpret_cast<LPARAM>(this));
+    if (pressed != IDOK) return std::nullopt;
+    return chosen_;
+  }
+
+ private:
+  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
+    auto* self = reinterpret_cast<VehicleDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
+    if (self == nullptr) return FALSE;
+    switch (message) {
+      case WM_INITDIALOG:
+        return self->OnInit(hwnd);
+      case WM_NOTIFY: {
+        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lparam);
+        if (change->hdr.idFrom == kVehicles && change->hdr.code == LVN_ITEMCHANGED && (change->uChanged & LVIF_STATE)) {
+          self->OnTicksChanged();
+        }
+        return FALSE;
+      }
+      case WM_COMMAND:
+        return self->OnCommand(LOWORD(wparam));
+      default:
+        return FALSE;
+    }
+  }
+
+  INT_PTR OnInit(HWND hwnd) {
+    hwnd_ = hwnd;
+    list_ = GetDlgItem(hwnd, kVehicles);
+    SetDlgItemTextW(hwnd, kIntro, Widen(choice_.intro + "\r\n" + choice_.summary).c_str());
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
+    constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
+    for (int c = 0; c < kColumns; ++c) {
+      std::wstring header = Widen(texts::kColumns[c]);
+      LVCOLUMNW column{};
+      column.mask = LVCF_TEXT | LVCF_SUBITEM;
+      column.pszText = header.data();
+      column.iSubItem = c;
+      ListView_InsertColumn(list_, c, &column);
+    }
+    for (std::size_t k = 0; k < choice_.rows.size(); ++k) {
+      const vehisect::VehicleChoice::Row& row = choice_.rows[k];
+      const std::string cells[kColumns] = {row.position, row.driver, row.vehicle, row.records, row.output, row.existing};
+      std::wstring first = Widen(cells[0]);
+      LVITEMW item{};
+      item.mask = LVIF_TEXT;
+      item.iItem = static_cast<int>(k);
+      item.pszText = first.data();
+      const int at = ListView_InsertItem(list_, &item);
+      for (int c = 1; c < kColumns; ++c) {
+        std::wstring text = Widen(cells[c]);
+        ListView_SetItemText(list_, at, c, text.data());
+      }
+      ListView_SetCheckState(list_, at, TRUE);
+    }
+    for (int c = 0; c < kColumns; ++c) ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
+    ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
+    ready_ = true;
+    OnTicksChanged();
+    CenterOn(GetParent(hwnd));
+    SetFocus(list_);
+    return FALSE;  // the focus is set
+  }
+
+  // Centred on the window that asks, and kept on its screen.
+  void CenterOn(HWND owner) {
+    RECT outer{}, box{};
+    if (owner == nullptr || !GetWindowRect(owner, &outer) || !GetWindowRect(hwnd_, &box)) return;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+    const LONG width = box.right - box.left, height = box.bottom - box.top;
+    const RECT& work = monitor.rcWork;
+    const LONG x = std::clamp((outer.left + outer.right - width) / 2, work.left, std::max(work.left, work.right - width));
+    const LONG y = std::clamp((outer.top + outer.bottom - height) / 2, work.top, std::max(work.top, work.bottom - height));
+    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  std::vector<std::size_t> Ticked() const {
+    std::vector<std::size_t> ticked;
+    for (std::size_t k = 0; k < choice_.rows.size(); ++k) {
+      if (ListView_GetCheckState(list_, static_cast<int>(k))) ticked.push_back(k);
+    }
+    return ticked;
+  }
+
+  void OnTicksChanged() {
+    if (!ready_) return;
+    const std::size_t ticked = Ticked().size();
+    EnableWindow(GetDlgItem(hwnd_, IDOK), ticked > 0);
+    CheckDlgButton(hwnd_, kAll,
+                   ticked == 0 ? BST_UNCHECKED : ticked == choice_.rows.size() ? BST_CHECKED : BST_INDETERMINATE);
+  }
+
+  INT_PTR OnCommand(int id) {
+    if (id == kAll) {
+      const BOOL tick = Ticked().size() != choice_.rows.size();
+      for (std::size_t k = 0; k < choice_.rows.size(); ++k) ListView_SetCheckState(list_, static_cast<int>(k), tick);
+      OnTicksChanged();
+      return TRUE;
+    }
+    if (id == IDOK) {
+      chosen_ = Ticked();
+      if (chosen_.empty()) return TRUE;
+    }
+    if (id != IDOK && id != IDCANCEL) return FALSE;
+    EndDialog(hwnd_, id);
+    return TRUE;
+  }
+
+  const vehisect::VehicleChoice& choice_;
+  HWND hwnd_ = nullptr;
+  HWND list_ = nullptr;
+  bool ready_ = false;
+  std::vector<std::size_t> chosen_;
+};
+
 }  // namespace
 
 Form1::Form1(std::vector<std::filesystem::path> replays)
@@ -160,11 +348,12 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   // Wide enough for either caption of the button, and for the check box's text beside its box.
   const SIZE open = TextSize(dc.get(), Widen(texts::kOpen).c_str());
   const SIZE working = TextSize(dc.get(), Widen(texts::kWorking).c_str());
-  const SIZE check = TextSize(dc.get(), Widen(texts::kCheck1).c_str());
+  const SIZE check1 = TextSize(dc.get(), Widen(texts::kCheck1).c_str());
+  const SIZE check2 = TextSize(dc.get(), Widen(texts::kCheck2).c_str());
   const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
   const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
   const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
-  const LONG checkWidth = std::max(px(1775), box + pad + check.cx + pad);
+  const LONG checkWidth = std::max({px(1775), box + pad + check1.cx + pad, box + pad + check2.cx + pad});
   const LONG checkHeight = std::max({px(195), metrics.tmHeight + 2, box + 2});
 
   Form1Layout layout{};
@@ -175,7 +364,10 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   layout.progressBar1 = {margin, barTop, layout.client.cx - margin, barTop + px(120)};
   const LONG checkTop = std::max(px(940), layout.progressBar1.bottom + px(100));
   layout.check1 = {margin, checkTop, margin + checkWidth, checkTop + checkHeight};
-  layout.client.cy = std::max(px(1200), layout.check1.bottom + px(65));
+  // "Choose vehicles" takes one row more below it, and the window grows by that row.
+  const LONG row = checkHeight + px(40);
+  layout.check2 = {margin, checkTop + row, margin + checkWidth, checkTop + row + checkHeight};
+  layout.client.cy = std::max(px(1200), layout.check1.bottom + px(65)) + row;
   return layout;
 }
 
@@ -254,7 +446,8 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY:
-      hwnd_ = command1_ = progressBar1_ = check1_ = tooltip_ = nullptr;
+      hwnd_ = command1_ = progressBar1_ = check1_ = check2_ = tooltip_ = nullptr;
+      taskbar_.reset();
       postTo_ = nullptr;
       // Tasks posted too late for this window go with it. The quit that closing the window
       // posted comes out of any filter, and goes back for the message loop.
@@ -293,22 +486,24 @@ bool Form1::OnCreate() {
     return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  command1_ = child(L"BUTTON", Widen(texts::kOpen).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
+  command1_ = child(L"BUTTON", Widen(texts::kOpenKey).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
   progressBar1_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar1);
-  check1_ = child(L"BUTTON", Widen(texts::kCheck1).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
-  if (command1_ == nullptr || progressBar1_ == nullptr || check1_ == nullptr) return false;
+  check1_ = child(L"BUTTON", Widen(texts::kCheck1Key).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
+  check2_ = child(L"BUTTON", Widen(texts::kCheck2Key).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck2);
+  if (command1_ == nullptr || progressBar1_ == nullptr || check1_ == nullptr || check2_ == nullptr) return false;
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
-  if (tooltip_ != nullptr) {
-    std::wstring tip = Widen(texts::kCheck1Tooltip);
+  for (const auto& [control, text] : {std::pair{check1_, texts::kCheck1Tooltip}, std::pair{check2_, texts::kCheck2Tooltip}}) {
+    if (tooltip_ == nullptr) break;
+    std::wstring tip = Widen(text);
     TOOLINFOW tool{};
     tool.cbSize = sizeof tool;
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(check1_);
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
     tool.lpszText = tip.data();
     SendMessageW(tooltip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&tool));
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
@@ -321,7 +516,7 @@ bool Form1::OnCreate() {
 void Form1::ApplyLayout(UINT dpi) {
   font_ = MessageFont(dpi);
   const Form1Layout layout = LayoutFor(dpi);
-  for (const HWND control : {command1_, progressBar1_, check1_}) {
+  for (const HWND control : {command1_, progressBar1_, check1_, check2_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
   }
   const auto place = [](HWND control, const RECT& r) {
@@ -330,6 +525,7 @@ void Form1::ApplyLayout(UINT dpi) {
   place(command1_, layout.command1);
   place(progressBar1_, layout.progressBar1);
   place(check1_, layout.check1);
+  place(check2_, layout.check2);
   RECT frame{0, 0, layout.client.cx, layout.client.cy};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
@@ -381,6 +577,12 @@ void Form1::Post(std::function<void()> task) {
 void Form1::SetBusy(bool busy) {
   EnableWindow(command1_, !busy);
   EnableWindow(check1_, !busy);
+  EnableWindow(check2_, !busy);
+  // The taskbar button shows the run while it goes, and nothing after it.
+  if (!busy) {
+    failed_ = false;
+    if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(hwnd_, TBPF_NOPROGRESS);
+  }
   // Escape reaches the window while its controls are disabled.
   SetFocus(busy ? hwnd_ : command1_);
 }
@@ -388,11 +590,43 @@ void Form1::SetBusy(bool busy) {
 void Form1::SetProgressMax(int maximum) {
   SendMessageW(progressBar1_, PBM_SETRANGE32, 0, maximum);
   SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+  if (ITaskbarList3* taskbar = Taskbar()) {
+    taskbar->SetProgressState(hwnd_, failed_ ? TBPF_ERROR : TBPF_NORMAL);
+    taskbar->SetProgressValue(hwnd_, 0, static_cast<ULONGLONG>(maximum));
+  }
 }
 
-void Form1::SetProgressValue(int value) { SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(value), 0); }
+void Form1::SetProgressValue(int value) {
+  SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+  if (ITaskbarList3* taskbar = Taskbar(); taskbar != nullptr && value > 0) {
+    const auto maximum = static_cast<ULONGLONG>(SendMessageW(progressBar1_, PBM_GETRANGE, FALSE, 0));
+    taskbar->SetProgressValue(hwnd_, static_cast<ULONGLONG>(value), maximum);
+  }
+}
 
-void Form1::SetCaption(const std::string& caption) { SetWindowTextW(command1_, Widen(caption).c_str()); }
+void Form1::MarkFailure() {
+  failed_ = true;
+  if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(hwnd_, TBPF_ERROR);
+}
+
+ITaskbarList3* Form1::Taskbar() {
+  if (!taskbar_ && hwnd_ != nullptr) {
+    // Only where COM is set up on this thread, as the program's start does.
+    ITaskbarList3* raw = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&raw)))) {
+      taskbar_.reset(raw);
+      if (FAILED(raw->HrInit())) taskbar_.reset();
+    }
+  }
+  return taskbar_.get();
+}
+
+void Form1::SetCaption(const std::string& caption) {
+  SetWindowTextW(command1_, Widen(caption == texts::kOpen ? texts::kOpenKey : caption).c_str());
+}
+
+void Form1::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }
+
 
 void Form1::ShowMessage(const std::string& text, const std::string& title) {
   MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
@@ -440,6 +674,12 @@ std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::
 }
 
 bool Form1::UseRecordPtr() const { return SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+bool Form1::ChoosesVehicles() const { return SendMessageW(check2_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+
+std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::VehicleChoice& choice) {
+  return VehicleDialog(choice).Show(hwnd_);
+}
 
 std::filesystem::path Form1::ProgramFolder() const {
   std::wstring path(MAX_PATH, L'\0');

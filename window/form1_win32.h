@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <shobjidl.h>
+
 #include <atomic>
 #include <filesystem>
 #include <functional>
@@ -20,12 +22,18 @@ struct GdiObjectDeleter {
 /// A font this program made, deleted with its owner.
 using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
 
+/// Releases a COM object: the taskbar's here.
+struct ComRelease {
+  void operator()(IUnknown* object) const { object->Release(); }
+};
+
 /// Where the controls of the window go, in pixels of the client area.
 struct Form1Layout {
   SIZE client;
   RECT command1;
   RECT progressBar1;
   RECT check1;
+  RECT check2;
 };
 
 /// The program's one window on Windows: "Open" chooses replays and splits each into its own
@@ -50,6 +58,7 @@ class Form1 : public vehisect::FlowWindow {
   HWND command1() const { return command1_; }
   HWND progressBar1() const { return progressBar1_; }
   HWND check1() const { return check1_; }
+  HWND check2() const { return check2_; }
 
   /// The layout at `dpi`, measured with the system's message font at that DPI.
   static Form1Layout LayoutFor(UINT dpi);
@@ -75,6 +84,10 @@ class Form1 : public vehisect::FlowWindow {
   void ShowWarning(const std::string& text, const std::string& details) override;
   vehisect::OtherRace AskOtherRace(const std::string& text, bool canReplace) override;
   bool UseRecordPtr() const override;
+  bool ChoosesVehicles() const override;
+  std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice) override;
+  void SetTitle(const std::string& title) override;
+  void MarkFailure() override;
   std::filesystem::path ProgramFolder() const override;
   std::filesystem::path DocumentsFolder() const override;
 
@@ -89,15 +102,19 @@ class Form1 : public vehisect::FlowWindow {
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void ApplyLayout(UINT dpi);
   void OnRunTask(std::function<void()>* task);
+  ITaskbarList3* Taskbar();
 
   HWND hwnd_ = nullptr;
   std::atomic<HWND> postTo_{nullptr};  // where the run's thread posts; null once the window is gone
   HWND command1_ = nullptr;
   HWND progressBar1_ = nullptr;
   HWND check1_ = nullptr;
+  HWND check2_ = nullptr;
   HWND tooltip_ = nullptr;
   UniqueFont font_;
   vehisect::WindowFlow flow_;
   std::vector<std::filesystem::path> startReplays_;
   bool endsProgram_ = false;
+  std::unique_ptr<ITaskbarList3, ComRelease> taskbar_;  // the window's taskbar button, where COM is set up
+  bool failed_ = false;                                 // a replay of the run failed
 };

@@ -15,6 +15,26 @@ inline constexpr const char* kCheck1Tooltip =
     "Unticked (the usual choice), every output's \"demoRecordPtr\" is set to the race's "
     "record count.\nTicked, every output keeps the race replay's own \"demoRecordPtr\" value "
     "instead: tick it if the outputs do not play back in the game as the race did.";
+/// The second check box, and its tooltip.
+inline constexpr const char* kCheck2 = "Choose vehicles";
+inline constexpr const char* kCheck2Tooltip =
+    "Ticked, each replay is read first and shown with its vehicles, so that you can choose which "
+    "of them to split.\nUnticked (the usual choice), every vehicle is split.";
+/// The captions above as the windows show them, with their access keys.
+inline constexpr const char* kOpenKey = "&Open";
+inline constexpr const char* kCheck1Key = "&Use demoRecordPtr";
+inline constexpr const char* kCheck2Key = "&Choose vehicles";
+/// The "Choose vehicles" dialog: what it asks, its columns, what a file of an output's name
+/// holds, the control that ticks all, and its buttons.
+inline constexpr const char* kChooseIntro = "Split these vehicles of ";
+inline constexpr const char* kColumns[] = {"#", "Driver", "Vehicle", "Records", "Output", "In the folder now"};
+inline constexpr const char* kHoldsNothing = "nothing";
+inline constexpr const char* kHoldsSameRace = "the same race";
+inline constexpr const char* kHoldsOtherRace = "another race";
+inline constexpr const char* kAllKey = "&All vehicles";
+inline constexpr const char* kSplitKey = "&Split";
+/// The title while a run waits for another one's lock, before the folder's name.
+inline constexpr const char* kWaiting = " - waiting for another run writing to ";
 /// The open-file dialog: its title, the name of its filter, and the filter.
 inline constexpr const char* kOpenReplay = "Open Replay";
 inline constexpr const char* kReplays = "Replays (*.rpl)";

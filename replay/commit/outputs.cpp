@@ -105,7 +105,6 @@ std::vector<PlacedOutput> FileOutputStore::Commit() {
     }
     output->stream.reset();
   }
-  const std::string folder = PathToUtf8(FolderOf(folder_));
   // The question is asked before the folder's lock is taken, so that no other run waits on
   // the player's answer, and asked again when the files under the lock are not those asked of.
   std::set<std::filesystem::path> asked;
@@ -116,12 +115,10 @@ std::vector<PlacedOutput> FileOutputStore::Commit() {
       answer = options_.otherRace ? options_.otherRace(seen.question) : OtherRace::kStop;
       asked.insert(seen.question.files.begin(), seen.question.files.end());
     }
-    const FolderLock lock(
-        files_, folder_, kFolderWait, options_.cancel,
-        [&] {
-          if (options_.notice) options_.notice("waiting for another run writing to " + folder);
-        },
-        run_);
+    const auto waiting = [&] {
+      if (options_.waiting) options_.waiting(FolderOf(folder_));
+    };
+    const FolderLock lock(files_, folder_, kFolderWait, options_.cancel, waiting, run_);
     // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
     CleanLeftovers(lock.stopped());
     // The replay's folder holds this very lock when it is the output folder, whatever mount

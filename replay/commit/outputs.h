@@ -76,7 +76,9 @@ using OtherRaceChoice = std::function<OtherRace(const OtherRaceQuestion&)>;
 /// How a FileOutputStore commits, beyond where.
 struct CommitOptions {
   const CancelToken* cancel = nullptr;  ///< a stop, honoured while the commit waits for the folder
-  Notice notice;                        ///< hears what the commit waits for and which leftovers it removes
+  Notice notice;                        ///< hears which leftovers the commit removes or leaves
+  /// Told once, with the folder, when the commit must wait for another run's lock on it.
+  std::function<void(const std::filesystem::path& folder)> waiting;
   OtherRaceChoice otherRace;            ///< asked about files of another race; none: kStop
   Batch* batch = nullptr;               ///< the run's replays and earlier outputs, never replaced
   /// Whether the existing file read from `existing` holds the race of the new output read from

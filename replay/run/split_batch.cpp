@@ -39,11 +39,24 @@ ReplayOutcome::Kind KindOf(const ReplayError& e) {
 }
 
 ReplayOutcome SplitOne(FileSystem& files, const std::filesystem::path& replay, const BatchOptions& options,
-                       const SplitOptions& split, ProgressSink& progress) {
+                       SplitOptions split, ProgressSink& progress) {
   ReplayOutcome outcome;
   outcome.replay = replay;
   try {
     const std::filesystem::path folder = options.folderFor ? options.folderFor(replay) : replay.parent_path();
+    if (options.chooseVehicles) {
+      const ReplayListing listing = ListReplay(files, replay, folder, &progress, split.commit.cancel);
+      // One vehicle is refused by the split, as without a choice.
+      if (listing.vehicles.size() > 1) {
+        const std::optional<std::vector<int>> chosen = options.chooseVehicles(replay, listing);
+        if (!chosen || chosen->empty()) {
+          outcome.kind = ReplayOutcome::Kind::kDeclined;
+          return outcome;
+        }
+        split.vehicles.clear();
+        for (const int position : *chosen) split.vehicles.push_back(std::to_string(position));
+      }
+    }
     SplitResult result = SplitReplay(files, replay, split, progress, folder);
     outcome.files = std::move(result.files);
     outcome.warnings = std::move(result.warnings);

@@ -3,10 +3,12 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "replay/base/file_system.h"
+#include "replay/run/listing.h"
 #include "replay/run/progress_sink.h"
 #include "replay/run/splitter.h"
 
@@ -39,6 +41,11 @@ struct BatchOptions {
   std::function<void(const std::filesystem::path& replay)> starting;
   /// Told of each replay's outcome as soon as it is known.
   std::function<void(const ReplayOutcome& outcome)> finished;
+  /// When set, each replay of several vehicles is first read through and listed, its progress
+  /// reported as a split's, and this is asked which of its vehicles to write: their positions,
+  /// from 1; none leaves the replay as it was (a kDeclined outcome).
+  std::function<std::optional<std::vector<int>>(const std::filesystem::path& replay, const ReplayListing& listing)>
+      chooseVehicles;
   /// The progress goes out at most this often, and always at a replay's last record.
   std::chrono::milliseconds progressEvery{33};
 };
