@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QDialog>
+#include <QTreeWidget>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMessageBox>
@@ -16,7 +18,9 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "replay/base/system_files.h"
 #include "replay/run/names.h"
+#include "replay/run/splitter.h"
 #include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
@@ -102,6 +106,7 @@ class Form1Test : public ::testing::Test {
   QString answer;  // the button a question is answered with, or "Escape"
   std::set<QString> buttons;
   QString defaultButton;
+  std::function<void(QDialog*)> onChoose;  // plays the "Choose vehicles" dialog once
   QTimer answerer;
 
   Form1Test() {
@@ -109,6 +114,10 @@ class Form1Test : public ::testing::Test {
     replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
     // Answers every message box with OK, and a question with `answer`, as soon as it is up.
     QObject::connect(&answerer, &QTimer::timeout, [this] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (dialog != nullptr && dialog->objectName() == "ChooseVehicles" && onChoose) {
+        return std::exchange(onChoose, nullptr)(dialog);
+      }
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         messages.push_back({box->windowTitle(), box->text(), box->icon(), box->informativeText(), box->detailedText()});
         if (QAbstractButton* ok = box->button(QMessageBox::Ok)) return ok->click();
@@ -286,6 +295,53 @@ TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   EXPECT_EQ(form.Bar()->value(), 0);
   EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+}
+
+// "Choose vehicles" as a player uses it: "All vehicles" unticks every row, which disables
+// Split, and ticks them again; Space unticks the second row; Return splits the others, byte
+// for byte as a full split; Escape leaves the replay as it was.
+TEST_F(Form1Test, ChoosesVehiclesInItsDialog) {
+  const TempFolder full;
+  vehisect::NullProgress quiet;
+  vehisect::SplitReplay(vehisect::SystemFiles(), full.Write("race.rpl", replay.Build()), false, quiet, full.path());
+  const auto input = folder.Write("race.rpl", replay.Build());
+  auto* choose = form.findChild<QCheckBox*>("Check2");
+  EXPECT_EQ(choose->text(), "&Choose vehicles");
+  EXPECT_FALSE(choose->toolTip().isEmpty());
+  choose->setChecked(true);
+  form.chosen = {input};
+  onChoose = [&](QDialog* dialog) {
+    auto* rows = dialog->findChild<QTreeWidget*>("Vehicles");
+    auto* all = dialog->findChild<QCheckBox*>("All");
+    auto* split = dialog->findChild<QPushButton*>("Split");
+    ASSERT_EQ(rows->topLevelItemCount(), 3);
+    EXPECT_EQ(rows->topLevelItem(1)->text(1), "Bo");
+    EXPECT_EQ(dialog->windowTitle(), "Vehisect");
+    all->click();
+    EXPECT_FALSE(split->isEnabled());
+    all->click();
+    EXPECT_TRUE(split->isEnabled());
+    QTest::keyClick(rows, Qt::Key_Down);
+    QTest::keyClick(rows, Qt::Key_Space);
+    EXPECT_EQ(all->checkState(), Qt::PartiallyChecked);
+    std::filesystem::create_directories("screenshots");
+    dialog->grab().save("screenshots/choose-vehicles.png");
+    QTest::keyClick(dialog, Qt::Key_Return);
+  };
+  form.Button()->click();
+  WaitForTheRun();
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Finished", QMessageBox::Information}}));
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}));
+  for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}) EXPECT_EQ(folder.Read(name), full.Read(name));
+
+  form.show();
+  choose->setChecked(true);
+  onChoose = [](QDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); };
+  form.Button()->click();
+  WaitForTheRun();
+  EXPECT_EQ(messages.size(), 1u);
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}));
 }
 
 TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {

@@ -316,8 +316,9 @@ TEST(Form1Win32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
     const UniqueFont font = Form1::MessageFont(dpi);
     const HDC dc = GetDC(nullptr);
     const HGDIOBJ old = SelectObject(dc, font.get());
-    SIZE check{}, working{};
+    SIZE check{}, choose{}, working{};
     GetTextExtentPoint32W(dc, L"Use demoRecordPtr", 17, &check);
+    GetTextExtentPoint32W(dc, L"Choose vehicles", 15, &choose);
     GetTextExtentPoint32W(dc, L"Working...", 10, &working);
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
@@ -327,6 +328,10 @@ TEST(Form1Win32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
     EXPECT_GE(layout.command1.right - layout.command1.left, working.cx + 8) << dpi;
     EXPECT_LE(layout.check1.right, layout.client.cx) << dpi;
     EXPECT_LE(layout.check1.bottom, layout.client.cy) << dpi;
+    // "Choose vehicles" in a row of its own below, within the window.
+    EXPECT_GE(layout.check2.right - layout.check2.left, box + choose.cx + 4) << dpi;
+    EXPECT_GE(layout.check2.top, layout.check1.bottom) << dpi;
+    EXPECT_LE(layout.check2.bottom, layout.client.cy) << dpi;
     EXPECT_GE(layout.client.cx, MulDiv(124, static_cast<int>(dpi), 96)) << dpi;
   }
 }
