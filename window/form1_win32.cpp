@@ -254,7 +254,13 @@ class VehicleDialog {
       }
       ListView_SetCheckState(list_, at, TRUE);
     }
-    for (int c = 0; c < kColumns; ++c) ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
+    // Wide enough for its header and for every cell below it.
+    for (int c = 0; c < kColumns; ++c) {
+      ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
+      const int cells = ListView_GetColumnWidth(list_, c);
+      ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
+      ListView_SetColumnWidth(list_, c, std::max(cells, ListView_GetColumnWidth(list_, c)));
+    }
     ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ready_ = true;
     OnTicksChanged();
