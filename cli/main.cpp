@@ -211,7 +211,16 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
         throw UsageError{"unknown option " + name};
     }
   }
-  for (int i = optind; i < argc; ++i) options.replays.push_back(argv[i]);
+  for (int i = optind; i < argc; ++i) {
+#ifdef _WIN32
+    // Windows programs answer "/?" with their usage.
+    if (std::string_view(argv[i]) == "/?") {
+      PrintHelp();
+      return std::nullopt;
+    }
+#endif
+    options.replays.push_back(argv[i]);
+  }
   if (options.replays.empty()) throw UsageError{"no replay given"};
   if (options.json && !options.list) throw UsageError{"--json goes with --list"};
   if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};

@@ -18,8 +18,6 @@
 namespace vehisect {
 namespace {
 
-bool g_escapes = true;  // whether the terminal draws escape sequences
-
 #ifdef _WIN32
 // Writes UTF-8 to a console as UTF-16, a whole character at a time.
 class ConsoleBuffer : public std::streambuf {
@@ -60,11 +58,10 @@ class ConsoleBuffer : public std::streambuf {
   char buffer_[4096];
 };
 
-// The console behind `handle`, if it is one, set to draw escape sequences where it can.
-bool TakeConsole(HANDLE handle, std::ostream& stream, bool& escapes) {
+// Writes `stream` to the console behind `handle`, if it is one.
+bool TakeConsole(HANDLE handle, std::ostream& stream) {
   DWORD mode = 0;
   if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) return false;
-  escapes = SetConsoleMode(handle, mode | ENABLE_VIRTUAL_TERMINAL_PROCESSING) != 0;
   static ConsoleBuffer* buffers[2] = {};
   ConsoleBuffer*& buffer = buffers[&stream == &std::cout ? 0 : 1];
   buffer = new ConsoleBuffer(handle);  // lives as long as the program
@@ -77,9 +74,8 @@ bool TakeConsole(HANDLE handle, std::ostream& stream, bool& escapes) {
 
 void SetUpTerminal() {
 #ifdef _WIN32
-  bool escapes = true;
-  TakeConsole(GetStdHandle(STD_OUTPUT_HANDLE), std::cout, escapes);
-  if (TakeConsole(GetStdHandle(STD_ERROR_HANDLE), std::cerr, escapes)) g_escapes = escapes;
+  TakeConsole(GetStdHandle(STD_OUTPUT_HANDLE), std::cout);
+  TakeConsole(GetStdHandle(STD_ERROR_HANDLE), std::cerr);
 #endif
 }
 
@@ -92,7 +88,8 @@ bool IsTerminal(std::FILE* stream) {
 }
 
 std::string ClearLine(std::size_t width) {
-  if (g_escapes) return "\r\033[K";
+  // Blanks, not an escape sequence: some consoles that take the mode for one (Wine's, older
+  // Windows 10 ones) print it as it stands.
   std::string blanks(width + 2, ' ');
   blanks.front() = blanks.back() = '\r';
   return blanks;

@@ -256,6 +256,25 @@ TEST_F(CliTest, ListsOneOfItsOwnOutputs) {
             "  one vehicle: nothing to split\n");
 }
 
+// On a terminal the bar is drawn on one line and blanked before the paths are printed, with
+// spaces: a console that does not draw escape sequences shows them as they stand.
+TEST_F(CliTest, ClearsItsProgressLineWithBlanks) {
+  if (std::system("command -v script >/dev/null") != 0) GTEST_SKIP() << "needs script";
+  replay.records.assign(200, Vehicle("v", "0"));
+  folder.Write("race.rpl", replay.Build());
+  // A terminal of its own, as script(1) gives, with standard error on it.
+  const std::string command = "cd '" + folder.path().string() + "' && script -qec \"'" + VEHISECT_CLI +
+                              "' race.rpl\" /dev/null < /dev/null";
+  std::string shown;
+  FILE* pipe = popen(command.c_str(), "r");
+  ASSERT_NE(pipe, nullptr);
+  for (int c; (c = std::fgetc(pipe)) != EOF;) shown += static_cast<char>(c);
+  EXPECT_EQ(pclose(pipe), 0);
+  const std::string bar = "race.rpl [##############################] 200/200";
+  EXPECT_NE(shown.find("\r" + bar + "\r" + std::string(bar.size(), ' ') + "\r"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find('\x1b'), std::string::npos) << shown;
+}
+
 TEST_F(CliTest, ListsWhatEachReplayHolds) {
   replay.vehicles = {{"buggy.trk", "Jos\xe9"}, {"rocket.trk", "Computer"}};
   replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v0", "0"), Vehicle("v1", "1")};

@@ -144,11 +144,13 @@ TEST(ProgressStepsTest, FitsAnyRecordCountIntoTheBar) {
   EXPECT_EQ(ProgressSteps(-1, 4).value, 0);
 }
 
-TEST(OtherRaceTextTest, NamesTheFirstFileShortenedInTheMiddle) {
-  EXPECT_EQ(OtherRaceText({"/r/VH_CANYON_Ann.rpl", "/r/b.rpl"}), "VH_CANYON_Ann.rpl and 1 more already hold another race.");
+// The question names the replay it is about, and the first file, shortened in the middle.
+TEST(OtherRaceTextTest, NamesTheReplayAndTheFirstFile) {
+  EXPECT_EQ(OtherRaceText("/q/race2.rpl", {"/r/VH_CANYON_Ann.rpl", "/r/b.rpl", "/r/c.rpl"}),
+            "race2.rpl: VH_CANYON_Ann.rpl and 2 more already hold another race.");
   const std::string name = "VH_CANYON_" + std::string(100, 'x') + "_Ann.rpl";
-  EXPECT_EQ(OtherRaceText({"/r/" + name}), "VH_CANYON_" + std::string(19, 'x') + "\u2026" + std::string(21, 'x') +
-                                               "_Ann.rpl already holds another race.");
+  EXPECT_EQ(OtherRaceText("r.rpl", {"/r/" + name}), "r.rpl: VH_CANYON_" + std::string(19, 'x') + "\u2026" +
+                                                        std::string(21, 'x') + "_Ann.rpl already holds another race.");
 }
 
 TEST(WrapLongWordsTest, BreaksOnlyRunsTooLongForABox) {
@@ -177,7 +179,7 @@ TEST_F(FlowTest, ACancelledDialogDoesNothing) {
   EXPECT_TRUE(folder.Names().empty());
 }
 
-// An installed copy, or one whose folder cannot be written, leaves the folder to the platform.
+// An installed copy, or one whose folder cannot be written, starts in Documents.
 TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
   folder.Write("program/vehisect.exe", (std::filesystem::create_directory(folder.path() / "program"), ""));
   for (const char* program : {"program", "missing"}) {
@@ -185,7 +187,8 @@ TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
     flow.Open();
     Wait();
   }
-  EXPECT_EQ(form.calls, (std::vector<std::string>{"choose replays in ", "choose replays in "}));
+  const std::string documents = "choose replays in " + PathToUtf8(form.documents);
+  EXPECT_EQ(form.calls, (std::vector<std::string>{documents, documents}));
 }
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {
@@ -223,13 +226,13 @@ TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
   // The second replay of the same race into one folder may only keep both; here the answer
   // is Cancel, which leaves it as it was without a word.
   EXPECT_NE(std::find(form.calls.begin(), form.calls.end(),
-                      "ask VH_CANYON_Ann.rpl and 1 more already hold another race. (no Replace)"),
+                      "ask race2.rpl: VH_CANYON_Ann.rpl and 1 more already hold another race. (no Replace)"),
             form.calls.end());
   EXPECT_EQ(form.calls.back(),
             "warning Could not split 2 of 5 replays; 2 were split, 1 left as they were. For those, no file was "
-            "written or changed.\n" +
-                Shown("one.rpl") + ": Only 1 Vehical, Nothing to Rip\n\n" + Shown("bad.rpl") +
-                ":2: expected the \"demoLevel\" value line, found the end of the file");
+            "written or changed.\nIn " + PathToUtf8(folder.path()) + ":\n\n"
+            "one.rpl: Only 1 Vehical, Nothing to Rip\n\n"
+            "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file");
   EXPECT_EQ(folder.Names(), (Names{"good", "race1.rpl", "race2.rpl", "one.rpl", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "good"), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "caption Working..."), 1);
@@ -314,7 +317,7 @@ TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
   SplitReplay(SystemFiles(), full.Write("race.rpl", replay.Build()), false, quiet, full.path());
   std::filesystem::create_directories(folder.path() / "b");
   const auto first = folder.Write("race.rpl", replay.Build());
-  const auto second = folder.Write("b/race.rpl", replay.Build());
+  const auto second = folder.Write("b/race2.rpl", replay.Build());
   folder.Write("VH_CANYON_Bo.rpl", "another race");
   form.chooseVehicles = true;
   form.ticks = {std::vector<std::size_t>{0, 2}};  // then Cancel
@@ -334,8 +337,9 @@ TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "b", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}) EXPECT_EQ(folder.Read(name), full.Read(name));
   EXPECT_EQ(folder.Read("VH_CANYON_Bo.rpl"), "another race");
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), Names{"race.rpl"});
-  EXPECT_EQ(form.calls.back(), "caption Open");
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), Names{"race2.rpl"});
+  // Those split are named, as when a run is stopped.
+  EXPECT_EQ(form.calls.back(), "message Vehisect: Split: race.rpl. Left as it was: race2.rpl.");
 }
 
 // Another run's lock on the output folder shows in the title while the run waits for it.

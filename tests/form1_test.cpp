@@ -205,7 +205,7 @@ TEST_F(Form1Test, AsksBeforeReplacingAnotherRacesFiles) {
   folder.Write("VH_CANYON_Bo.rpl", "another race");
   answer = "Escape";
   Open({input});
-  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "VH_CANYON_Ann.rpl and 1 more already hold another race.",
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "race.rpl: VH_CANYON_Ann.rpl and 1 more already hold another race.",
                                            QMessageBox::Question}}));
   EXPECT_EQ(buttons, (std::set<QString>{"Replace", "Keep both", "Cancel"}));
   EXPECT_EQ(defaultButton, "Keep both");

@@ -64,8 +64,8 @@ BarSteps ProgressSteps(double value, double maximum) {
   return {static_cast<int>(bar), static_cast<int>(clamped)};
 }
 
-std::string OtherRaceText(const std::vector<std::filesystem::path>& files) {
-  std::string text = ShortenMiddle(FileName(files.front()));
+std::string OtherRaceText(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& files) {
+  std::string text = ShortenMiddle(FileName(replay)).append(": ").append(ShortenMiddle(FileName(files.front())));
   if (files.size() == 1) return text.append(" already holds another race.");
   return text.append(" and ").append(std::to_string(files.size() - 1)).append(" more already hold another race.");
 }
@@ -122,9 +122,11 @@ std::filesystem::path WindowFlow::StartFolder() const {
   const std::filesystem::path own = window_.ProgramFolder();
   std::error_code ec;
   for (std::filesystem::directory_iterator entry(own, ec), end; !ec && entry != end; entry.increment(ec)) {
-    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl") return CanWriteIn(SystemFiles(), own) ? own : std::filesystem::path();
+    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl" && CanWriteIn(SystemFiles(), own)) return own;
   }
-  return {};
+  // Passed every time, Documents is where Windows starts the first time, and then the folder
+  // last used; Wine, given none, would start in the program's own folder.
+  return window_.DocumentsFolder();
 }
 
 void WindowFlow::Open() {
@@ -151,6 +153,8 @@ void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool us
   BatchOptions batch;
   batch.split.useRecordPtr = useRecordPtr;
   bool waited = false;
+  std::filesystem::path current;  // the replay being split, which a question names
+  batch.starting = [&current](const std::filesystem::path& replay) { current = replay; };
   batch.split.commit.waiting = [this, &waited](const std::filesystem::path& folder) {
     waited = true;
     const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(std::filesystem::absolute(folder));
@@ -175,8 +179,8 @@ void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool us
     };
   }
   batch.split.commit.cancel = &stop_;
-  batch.split.commit.otherRace = [this](const OtherRaceQuestion& question) {
-    const std::string text = OtherRaceText(question.files);
+  batch.split.commit.otherRace = [this, &current](const OtherRaceQuestion& question) {
+    const std::string text = OtherRaceText(current, question.files);
     return OnWindowThread<OtherRace>(
         [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
         OtherRace::kStop);
@@ -216,7 +220,7 @@ WindowFlow::Tally WindowFlow::TallyOf(const std::vector<ReplayOutcome>& outcomes
     tally.warnings.insert(tally.warnings.end(), outcome.warnings.begin(), outcome.warnings.end());
     switch (outcome.kind) {
       case ReplayOutcome::Kind::kSplit: tally.split.push_back(outcome.replay); break;
-      case ReplayOutcome::Kind::kDeclined: ++tally.declined; break;
+      case ReplayOutcome::Kind::kDeclined: tally.declined.push_back(outcome.replay); break;
       case ReplayOutcome::Kind::kStopped: break;
       case ReplayOutcome::Kind::kRefused: tally.refused = true; [[fallthrough]];
       case ReplayOutcome::Kind::kFailed:
@@ -247,14 +251,13 @@ void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
   if (stopped) {
     // Stopped by the player: no word about the replay stopped, one about those split before.
     if (!tally.split.empty()) {
-      std::string text = "Stopped. Split before the stop: ";
-      for (std::size_t i = 0; i < tally.split.size(); ++i) text.append(i ? ", " : "").append(FileName(tally.split[i]));
-      window_.ShowMessage(text.append("."), texts::kTitle);
+      window_.ShowMessage(std::string("Stopped. Split before the stop: ").append(Names(tally.split)).append("."),
+                          texts::kTitle);
     }
     if (!tally.failures.empty()) ReportFailures(tally, replays);
     return;
   }
-  if (tally.failures.empty() && tally.declined == 0) {
+  if (tally.failures.empty() && tally.declined.empty()) {
     if (!tally.warnings.empty()) {
       window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
     }
@@ -262,8 +265,22 @@ void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
     window_.CloseWindow();
     return;
   }
-  // A replay left as it was at the user's answer needs no word; the window is ready again.
-  if (!tally.failures.empty() || !tally.warnings.empty()) ReportFailures(tally, replays);
+  // A replay left as it was at the player's answer needs no word of its own, but those split
+  // before or after it do; the window is ready again.
+  if (!tally.failures.empty() || !tally.warnings.empty()) {
+    ReportFailures(tally, replays);
+  } else if (!tally.split.empty()) {
+    const std::string left = tally.declined.size() == 1 ? ". Left as it was: " : ". Left as they were: ";
+    window_.ShowMessage(
+        std::string("Split: ").append(Names(tally.split)).append(left).append(Names(tally.declined)).append("."),
+        texts::kTitle);
+  }
+}
+
+std::string WindowFlow::Names(const std::vector<std::filesystem::path>& replays) {
+  std::string names;
+  for (std::size_t i = 0; i < replays.size(); ++i) names.append(i ? ", " : "").append(FileName(replays[i]));
+  return names;
 }
 
 std::string WindowFlow::Details(const std::vector<std::string>& messages) {
@@ -304,7 +321,17 @@ void WindowFlow::ReportFailures(const Tally& tally, std::size_t replays) {
   std::vector<std::string> messages;
   for (const Failure& failure : failures) messages.push_back(failure.message);
   messages.insert(messages.end(), tally.warnings.begin(), tally.warnings.end());
-  window_.ShowWarning(text, Details(messages));
+  // Replays of one folder: the folder named once, each file by its name, so that a long folder
+  // does not make the box taller than the screen.
+  const std::filesystem::path folder = failures.front().replay.parent_path();
+  const bool oneFolder = failures.size() > 1 && !folder.empty() &&
+                         std::all_of(failures.begin(), failures.end(), [&](const Failure& f) { return f.replay.parent_path() == folder; });
+  if (!oneFolder) return window_.ShowWarning(text, Details(messages));
+  const std::string prefix = PathToUtf8(folder / "");
+  for (std::string& message : messages) {
+    for (std::size_t at; (at = message.find(prefix)) != std::string::npos;) message.erase(at, prefix.size());
+  }
+  window_.ShowWarning(text, std::string("In ").append(PathToUtf8(folder)).append(":\n\n").append(Details(messages)));
 }
 
 void WindowFlow::Stop() {

@@ -50,8 +50,8 @@ class FlowWindow {
   virtual void Post(std::function<void()> task) = 0;
   /// Disables "Open" and the check box during a run (`busy`), and enables them after it.
   virtual void SetBusy(bool busy) = 0;
-  /// The replays the user picks in the open-file dialog, starting in `folder`, or where the
-  /// platform chooses when `folder` is empty; none when the dialog is cancelled.
+  /// The replays the user picks in the open-file dialog, starting in `folder`; none when the
+  /// dialog is cancelled.
   virtual std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) = 0;
   /// A folder the user picks for the outputs of `replay`, whose own folder cannot be written,
   /// starting in `folder`; nothing when the dialog is cancelled.
@@ -88,9 +88,9 @@ struct BarSteps {
 };
 BarSteps ProgressSteps(double value, double maximum);
 
-/// The question asked when the outputs would replace `files`, which hold another race:
-/// "VH_CANYON_Ann.rpl and 2 more already hold another race."
-std::string OtherRaceText(const std::vector<std::filesystem::path>& files);
+/// The question asked when the outputs of `replay` would replace `files`, which hold another
+/// race: "race2.rpl: VH_CANYON_Ann.rpl and 2 more already hold another race."
+std::string OtherRaceText(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& files);
 
 /// `text` with a line break put into every run of more than `width` characters without a
 /// space, after a path separator where there is one, so that a message box can wrap it.
@@ -122,8 +122,8 @@ class WindowFlow {
   /// stopped, and the window closed, without a box, once it has.
   bool RequestClose();
   /// The folder the open-file dialog starts in: the program's own where it holds replays and
-  /// can be written, as players keep a copy beside the game's replays; else none, and the
-  /// platform chooses (an installed copy: the folder last used, else Documents).
+  /// can be written, as players keep a copy beside the game's replays; else Documents (where
+  /// Windows remembers a folder last used, that wins).
   std::filesystem::path StartFolder() const;
 
  private:
@@ -138,7 +138,7 @@ class WindowFlow {
     std::vector<Failure> failures;
     std::vector<std::filesystem::path> split;
     bool refused = false;       // a one-vehicle replay
-    std::size_t declined = 0;   // left as they were at the user's answer
+    std::vector<std::filesystem::path> declined;  // left as they were at the user's answer
     std::vector<std::string> warnings;
   };
   void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles);
@@ -149,6 +149,7 @@ class WindowFlow {
   template <typename Result>
   Result OnWindowThread(std::function<Result()> ask, Result ifStopped);
   static std::string Details(const std::vector<std::string>& messages);
+  static std::string Names(const std::vector<std::filesystem::path>& replays);
 
   FlowWindow& window_;
   bool running_ = false;

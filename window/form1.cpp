@@ -173,7 +173,7 @@ std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::p
   const QString filter = QString(texts::kReplays);
   std::vector<std::filesystem::path> chosen;
   for (const QString& file : QFileDialog::getOpenFileNames(this, texts::kOpenReplay,
-                                                           ToQString(folder.empty() ? DocumentsFolder() : folder), filter)) {
+                                                           ToQString(folder), filter)) {
     chosen.push_back(PathOf(file));
   }
   return chosen;

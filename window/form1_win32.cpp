@@ -86,8 +86,8 @@ std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::files
   dialog.lpstrFilter = filter.c_str();
   dialog.lpstrFile = buffer.data();
   dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  // None: Windows starts in the folder this program used last, else in Documents.
-  dialog.lpstrInitialDir = initial.empty() ? nullptr : initial.c_str();
+  // The same folder every time: Windows then starts in the one this program used last.
+  dialog.lpstrInitialDir = initial.c_str();
   const std::wstring title = Widen(texts::kOpenReplay);
   dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
