@@ -45,6 +45,11 @@ class BoxAnswerer {
     const std::lock_guard lock(mutex_);
     return shown_;
   }
+  /// Where each box stood on the screen.
+  std::vector<RECT> Rects() {
+    const std::lock_guard lock(mutex_);
+    return rects_;
+  }
   /// The button a question is answered with.
   std::atomic<int> answer{IDCANCEL};
 
@@ -59,6 +64,7 @@ class BoxAnswerer {
       auto* answerer = reinterpret_cast<BoxAnswerer*>(self);
       const std::lock_guard lock(answerer->mutex_);
       answerer->shown_.push_back(Narrow(TextOf(window)) + ": " + Narrow(TextOf(GetDlgItem(window, 0xFFFF))));
+      GetWindowRect(window, &answerer->rects_.emplace_back());
       // A task dialog takes its answer by button; a message box ignores that, and takes OK.
       PostMessageW(window, TDM_CLICK_BUTTON, static_cast<WPARAM>(answerer->answer.load()), 0);
       PostMessageW(window, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
@@ -76,6 +82,7 @@ class BoxAnswerer {
   std::atomic<bool> stop_{false};
   std::mutex mutex_;
   std::vector<std::string> shown_;
+  std::vector<RECT> rects_;
   std::thread thread_;
 };
 
@@ -277,6 +284,31 @@ HDROP DropOf(const std::vector<std::filesystem::path>& files) {
   std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), names.data(), names.size() * sizeof(wchar_t));
   GlobalUnlock(memory);
   return static_cast<HDROP>(memory);
+}
+
+// Every box stands in the middle of its own window, as far as the screen lets it, and is never
+// taller than the screen's work area, however long its text.
+TEST_F(Form1Win32Test, CentresEveryBoxOnItsWindowWithinTheScreen) {
+  SetWindowPos(form.hwnd(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+  form.ShowMessage("Finished", "Vehisect");
+  std::string details;
+  for (int i = 0; i < 300; ++i) details += "a failure message in a folder of a long name ";
+  form.ShowWarning("Could not split any of the 5 replays.", details + "\n\n" + details);
+  const std::vector<RECT> shown = boxes.Rects();
+  ASSERT_EQ(shown.size(), 2u);
+  RECT window{};
+  GetWindowRect(form.hwnd(), &window);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(form.hwnd(), MONITOR_DEFAULTTONEAREST), &monitor);
+  const RECT& work = monitor.rcWork;
+  const RECT& box = shown[0];
+  const LONG x = std::max(work.left, (window.left + window.right - (box.right - box.left)) / 2);
+  const LONG y = std::max(work.top, (window.top + window.bottom - (box.bottom - box.top)) / 2);
+  EXPECT_NEAR(box.left, x, 1);
+  EXPECT_NEAR(box.top, y, 1);
+  EXPECT_GE(shown[1].top, work.top);
+  EXPECT_LE(shown[1].bottom, work.bottom);
 }
 
 TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {

@@ -129,6 +129,63 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   return chosen;
 }
 
+// Moves `box` to the middle of `owner`, kept within the work area of the owner's screen.
+void CenterOn(HWND box, HWND owner) {
+  RECT outer{}, inner{};
+  if (owner == nullptr || !GetWindowRect(owner, &outer) || !GetWindowRect(box, &inner)) return;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
+  const LONG width = inner.right - inner.left, height = inner.bottom - inner.top;
+  const RECT& work = monitor.rcWork;
+  const LONG x = std::clamp((outer.left + outer.right - width) / 2, work.left, std::max(work.left, work.right - width));
+  const LONG y = std::clamp((outer.top + outer.bottom - height) / 2, work.top, std::max(work.top, work.bottom - height));
+  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// Centres the next box that this thread shows on `owner` while it lives: a message box
+// otherwise stands in the middle of the screen, where the boxes of several windows would pile
+// up without saying whose they are.
+class CenteredOn {
+ public:
+  explicit CenteredOn(HWND owner) : hook_(SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId())) {
+    owner_ = owner;
+  }
+  ~CenteredOn() {
+    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
+    owner_ = nullptr;
+  }
+  CenteredOn(const CenteredOn&) = delete;
+  CenteredOn& operator=(const CenteredOn&) = delete;
+
+ private:
+  static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_ACTIVATE && owner_ != nullptr) CenterOn(reinterpret_cast<HWND>(wparam), std::exchange(owner_, nullptr));
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+  }
+  static inline thread_local HWND owner_ = nullptr;
+  HHOOK hook_;
+};
+
+// Held while a copy of the program finds its window's place and makes the window, so that
+// copies started together each see the windows of those before them.
+class Placing {
+ public:
+  Placing() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Vehisect-placing")) {
+    if (mutex_ != nullptr) WaitForSingleObject(mutex_, 5000);
+  }
+  ~Placing() {
+    if (mutex_ == nullptr) return;
+    ReleaseMutex(mutex_);
+    CloseHandle(mutex_);
+  }
+  Placing(const Placing&) = delete;
+  Placing& operator=(const Placing&) = delete;
+
+ private:
+  HANDLE mutex_;
+};
+
 // A dialog template in memory, as DialogBoxIndirectParam takes it: the dialog, then its
 // controls, each on a DWORD boundary, sizes in dialog units.
 class DialogTemplate {
@@ -264,23 +321,9 @@ class VehicleDialog {
     ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ready_ = true;
     OnTicksChanged();
-    CenterOn(GetParent(hwnd));
+    CenterOn(hwnd, GetParent(hwnd));
     SetFocus(list_);
     return FALSE;  // the focus is set
-  }
-
-  // Centred on the window that asks, and kept on its screen.
-  void CenterOn(HWND owner) {
-    RECT outer{}, box{};
-    if (owner == nullptr || !GetWindowRect(owner, &outer) || !GetWindowRect(hwnd_, &box)) return;
-    MONITORINFO monitor{};
-    monitor.cbSize = sizeof monitor;
-    GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
-    const LONG width = box.right - box.left, height = box.bottom - box.top;
-    const RECT& work = monitor.rcWork;
-    const LONG x = std::clamp((outer.left + outer.right - width) / 2, work.left, std::max(work.left, work.right - width));
-    const LONG y = std::clamp((outer.top + outer.bottom - height) / 2, work.top, std::max(work.top, work.bottom - height));
-    SetWindowPos(hwnd_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
 
   std::vector<std::size_t> Ticked() const {
@@ -402,10 +445,13 @@ bool Form1::Create(int show) {
   windowClass.lpszClassName = kClassName;
   RegisterClassExW(&windowClass);  // fails harmlessly when a second window registers again
 
-  const POINT at = StartPosition();
-  if (CreateWindowExW(kExStyle, kClassName, Widen(texts::kTitle).c_str(), kStyle, at.x, at.y, CW_USEDEFAULT, CW_USEDEFAULT, nullptr,
-                      nullptr, instance, this) == nullptr) {
-    return false;
+  {
+    const Placing placing;
+    const POINT at = StartPosition();
+    if (CreateWindowExW(kExStyle, kClassName, Widen(texts::kTitle).c_str(), kStyle, at.x, at.y, CW_USEDEFAULT,
+                        CW_USEDEFAULT, nullptr, nullptr, instance, this) == nullptr) {
+      return false;
+    }
   }
   postTo_ = hwnd_;
   ShowWindow(hwnd_, show);
@@ -635,12 +681,37 @@ void Form1::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(tit
 
 
 void Form1::ShowMessage(const std::string& text, const std::string& title) {
+  const CenteredOn centered(hwnd_);
   MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void Form1::ShowWarning(const std::string& text, const std::string& details) {
-  const std::string shown = text + "\r\n\r\n" + vehisect::WrapLongWords(details);
-  MessageBoxW(hwnd_, Widen(shown).c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
+  std::wstring shown = Widen(text + "\r\n\r\n" + vehisect::WrapLongWords(details));
+  // Never taller than the screen's work area: lines beyond it give way to an ellipsis, the
+  // box's text measured as it wraps it, in a column narrower than it is.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
+  const UINT dpi = GetDpiForWindow(hwnd_);
+  const LONG room = (monitor.rcWork.bottom - monitor.rcWork.top) - MulDiv(160, static_cast<int>(dpi), 96);
+  const UniqueFont font = MessageFont(dpi);
+  const ScreenDc dc;
+  const Selected selected(dc.get(), font.get());
+  const auto height = [&](const std::wstring& candidate) {
+    RECT box{0, 0, (monitor.rcWork.right - monitor.rcWork.left) / 2, 0};
+    DrawTextW(dc.get(), candidate.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
+    return box.bottom - box.top;
+  };
+  bool cut = false;
+  while (height(cut ? shown + L"\n\u2026" : shown) > room) {
+    const std::size_t line = shown.rfind(L'\n');
+    if (line == std::wstring::npos) break;
+    shown.resize(line);
+    cut = true;
+  }
+  if (cut) shown += L"\n\u2026";
+  const CenteredOn centered(hwnd_);
+  MessageBoxW(hwnd_, shown.c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
@@ -651,7 +722,8 @@ vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace
   TASKDIALOGCONFIG config{};
   config.cbSize = sizeof config;
   config.hwndParent = hwnd_;
-  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;  // Escape and the close box mean Cancel
+  // Escape and the close box mean Cancel; centred on the window whose replay it is about.
+  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
   config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
   config.pszWindowTitle = title.c_str();
   config.pszMainIcon = TD_WARNING_ICON;
