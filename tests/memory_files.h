@@ -50,6 +50,9 @@ class MemoryFiles : public FileSystem {
     return {};
   }
   std::error_code Flush(const std::filesystem::path&) override { return {}; }
+  std::vector<std::error_code> FlushAll(const std::vector<std::filesystem::path>& files) override {
+    return std::vector<std::error_code>(files.size());
+  }
   std::error_code FlushFolder(const std::filesystem::path&) override { return {}; }
   std::error_code Remove(const std::filesystem::path& file) override {
     return files_.erase(Key(file)) != 0 ? std::error_code() : std::make_error_code(std::errc::no_such_file_or_directory);

@@ -31,6 +31,16 @@ class ForwardingFiles : public FileSystem {
     return inner_.LinkOrCopy(from, to);
   }
   std::error_code Flush(const std::filesystem::path& file) override { return inner_.Flush(file); }
+  // One at a time, in order, through Flush, so that a fake's Flush is the one that runs and the
+  // steps are numbered alike in every run.
+  std::vector<std::error_code> FlushAll(const std::vector<std::filesystem::path>& files) override {
+    std::vector<std::error_code> flushed;
+    for (const std::filesystem::path& file : files) {
+      flushed.push_back(Flush(file));
+      if (flushed.back()) break;
+    }
+    return flushed;
+  }
   std::error_code FlushFolder(const std::filesystem::path& folder) override { return inner_.FlushFolder(folder); }
   std::error_code Remove(const std::filesystem::path& file) override { return inner_.Remove(file); }
   std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override {
@@ -100,6 +110,7 @@ class RecordedFiles : public ForwardingFiles {
   std::error_code FlushFolder(const std::filesystem::path& folder) override {
     return Step({FileOp::kFlushFolder, "", ""}, [&] { return ForwardingFiles::FlushFolder(folder); });
   }
+
   std::error_code Remove(const std::filesystem::path& file) override {
     return Step({FileOp::kRemove, Name(file), ""}, [&] { return ForwardingFiles::Remove(file); });
   }

@@ -34,6 +34,9 @@ class FileSystem {
   virtual std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
   /// Writes the bytes of the closed file `file` through to the disk.
   virtual std::error_code Flush(const std::filesystem::path& file) = 0;
+  /// Flushes each of `files` as Flush does, at once where it can: the error of each, in order;
+  /// one at a time, it may stop at the first failure and leave the rest out.
+  virtual std::vector<std::error_code> FlushAll(const std::vector<std::filesystem::path>& files) = 0;
   /// Writes the entries of `folder` through to the disk; nothing to do on Windows.
   virtual std::error_code FlushFolder(const std::filesystem::path& folder) = 0;
   /// Removes the file `file`.

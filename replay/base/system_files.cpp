@@ -290,9 +290,93 @@ bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::fil
   return std::filesystem::equivalent(a, b, ec);
 }
 
+#ifndef _WIN32
+namespace {
+
+// Writes straight to a descriptor, the caller's buffers whole, and starts the disk's writing of
+// every few MiB as soon as they are written, as storage engines do (RocksDB's bytes_per_sync):
+// the flush before an output takes its name then waits for the tail alone.
+class WriteBehindBuffer : public std::streambuf {
+ public:
+  explicit WriteBehindBuffer(int fd) : fd_(fd) {}
+  ~WriteBehindBuffer() override {
+    if (fd_ >= 0) close(fd_);
+  }
+  WriteBehindBuffer(const WriteBehindBuffer&) = delete;
+  WriteBehindBuffer& operator=(const WriteBehindBuffer&) = delete;
+
+ protected:
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    for (std::streamsize done = 0; done < count;) {
+      const ssize_t n = write(fd_, bytes + done, static_cast<std::size_t>(count - done));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) return done;  // errno says why
+      done += n;
+    }
+    written_ += count;
+    if (written_ - started_ >= kWriteBehind) {
+#ifdef __linux__
+      // A hint only: where it fails, the flush does all the work, as it would have anyway.
+      sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
+#endif
+      started_ = written_;
+    }
+    return count;
+  }
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char byte = traits_type::to_char_type(c);
+    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+  }
+
+ private:
+  static constexpr off_t kWriteBehind = off_t{8} << 20;
+  int fd_;
+  off_t written_ = 0;
+  off_t started_ = 0;  // written up to here, the disk's writing has been started
+};
+
+// A file being written through a WriteBehindBuffer; failed from the start when `fd` is not a
+// descriptor.
+class WriteBehindStream : public std::ostream {
+ public:
+  explicit WriteBehindStream(int fd) : std::ostream(nullptr), buffer_(fd) {
+    rdbuf(&buffer_);
+    if (fd < 0) setstate(std::ios::badbit);
+  }
+
+ private:
+  WriteBehindBuffer buffer_;
+};
+
+}  // namespace
+#endif
+
 std::unique_ptr<std::ostream> SystemFileSystem::Create(const std::filesystem::path& file) {
   errno = 0;
+#ifdef _WIN32
   return std::make_unique<std::ofstream>(file, std::ios::binary | std::ios::trunc);
+#else
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int error = errno;
+  auto stream = std::make_unique<WriteBehindStream>(fd);
+  errno = error;
+  return stream;
+#endif
+}
+
+std::vector<std::error_code> SystemFileSystem::FlushAll(const std::vector<std::filesystem::path>& files) {
+  // At once, so that the disk sees every output's last bytes together, not one after another.
+  std::vector<std::error_code> flushed(files.size());
+  std::vector<std::thread> threads;
+  try {
+    for (std::size_t k = 0; k < files.size(); ++k) threads.emplace_back([&, k] { flushed[k] = Flush(files[k]); });
+  } catch (const std::system_error&) {
+    // No thread to be had: the rest one after the other.
+    for (std::size_t k = threads.size(); k < files.size(); ++k) flushed[k] = Flush(files[k]);
+  }
+  for (std::thread& thread : threads) thread.join();
+  return flushed;
 }
 
 std::unique_ptr<std::istream> SystemFileSystem::Read(const std::filesystem::path& file) {

@@ -16,6 +16,7 @@ class SystemFileSystem final : public FileSystem {
   std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override;
   std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override;
   std::error_code Flush(const std::filesystem::path& file) override;
+  std::vector<std::error_code> FlushAll(const std::vector<std::filesystem::path>& files) override;
   std::error_code FlushFolder(const std::filesystem::path& folder) override;
   std::error_code Remove(const std::filesystem::path& file) override;
   std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override;

@@ -141,10 +141,11 @@ std::vector<PlacedOutput> FileOutputStore::PlaceAll() {
   const std::string folder = PathToUtf8(FolderOf(folder_));
   // No name may be given to bytes that are still only in memory: after a power loss it would
   // hold a file cut short, in place of its older file or of nothing.
-  for (const auto& output : outputs_) {
-    if (const std::error_code ec = files_.Flush(output->temporary)) {
-      throw ReplayError(PathToUtf8(output->final), 0, "to write the output to the disk", ec.message());
-    }
+  std::vector<std::filesystem::path> temporaries;
+  for (const auto& output : outputs_) temporaries.push_back(output->temporary);
+  const std::vector<std::error_code> flushed = files_.FlushAll(temporaries);
+  for (std::size_t k = 0; k < flushed.size(); ++k) {
+    if (flushed[k]) throw ReplayError(PathToUtf8(outputs_[k]->final), 0, "to write the output to the disk", flushed[k].message());
   }
   // Under the folder's lock no other run cleans up, so the claims may go: a put-back must be
   // able to rename over a new output, which Wine refuses while it is held open.
