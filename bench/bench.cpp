@@ -1,5 +1,6 @@
-// vehisect-bench: measures a split against a plain copy of the same bytes, and the split's
-// peak memory on a small and a large replay. Linux only: it reads /proc for the peak.
+// vehisect-bench: measures a split against a plain copy of the same bytes and against the
+// same copy flushed to the disk (the durable floor), and the split's peak memory on a small
+// and a large replay. The peak is read from /proc, on Linux only.
 
 #include <algorithm>
 #include <chrono>
@@ -92,6 +93,15 @@ void Copy(const fs::path& replay, const fs::path& out, const std::vector<std::ui
     files[k].write(buffer.data(), static_cast<std::streamsize>(n));
     left[k] -= n;
   }
+}
+
+// The copy, then each file flushed to the disk and the folder after them: the floor of a split
+// that is on the disk when it says it is done, as every split is.
+void DurableCopy(const fs::path& replay, const fs::path& out, const std::vector<std::uintmax_t>& sizes) {
+  Copy(replay, out, sizes);
+  vehisect::FileSystem& files = vehisect::SystemFiles();
+  for (std::size_t k = 0; k < sizes.size(); ++k) files.Flush(out / ("copy" + std::to_string(k)));
+  files.FlushFolder(out);
 }
 
 // Reads the replay once in large chunks and drops the bytes, as cat > /dev/null does.
@@ -193,7 +203,7 @@ int main(int argc, char** argv) {
     // Each measure several times, taken in turn, so that a busy moment of the machine falls on
     // all of them alike; the median and the spread tell a noisy run from a real change.
     constexpr int kRuns = 9;
-    std::vector<double> split, replace, copy, ratio, list, read, one;
+    std::vector<double> split, replace, copy, durable, ratio, list, read, one;
     std::vector<std::uintmax_t> sizes;
     vehisect::SplitOptions first;
     first.vehicles = {"1"};
@@ -205,6 +215,7 @@ int main(int argc, char** argv) {
       split.push_back(Seconds(work, [&] { sizes = Split(large, work); }));
       copy.push_back(Seconds(work, [&] { Copy(large, work, sizes); }));
       ratio.push_back(split.back() / copy.back());
+      durable.push_back(Seconds(work, [&] { DurableCopy(large, work, sizes); }));
       Split(large, work);
       // Over the outputs just written: each is flushed to the disk before it replaces one.
       replace.push_back(Seconds([&] { Split(large, work); }));
@@ -226,6 +237,8 @@ int main(int argc, char** argv) {
     Report("over/split", Ratios(replace, split), "");
     Report("copy", copy);
     Report("split/copy", ratio, "");
+    Report("durable floor", durable);
+    Report("split/durable", Ratios(split, durable), "");
     Report("list", list);
     Report("read (cat)", read);
     Report("list/read", Ratios(list, read), "");

@@ -159,14 +159,14 @@ TEST_F(CliTest, NeverReplacesAReplayOfTheRun) {
   EXPECT_EQ(alone.Names(), Names{"vh_canyon_ann.rpl"});
 }
 
-// The leftovers of a run that was killed are removed by the next run into the folder, which
-// says so; those of a run still going stay.
-// Only what a run of this computer left, whose process has ended; another computer's files
+// The leftovers of a run of this computer whose process has ended are removed by the next run
+// into the folder, which says so; those of a run still going stay, and another computer's
 // are named and left, as its runs cannot be seen from here.
 TEST_F(CliTest, RemovesWhatAKilledRunLeftAndSaysSo) {
   folder.Write("race.rpl", replay.Build());
   const RunId here = NewRun();
-  const std::string dead = "VH_CANYON_Ann.rpl" + RunFileTail({{999999999, here.run}, 1, "new"});
+  const RunId ended{999999999, here.run};
+  const std::string dead = "VH_CANYON_Ann.rpl" + RunFileTail({ended, 1, "new"});
   const std::string live = "VH_CANYON_Ann.rpl" + RunFileTail({here, 1, "new"});  // this test's
   const std::string other = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
   for (const std::string& name : {dead, live, other}) folder.Write(name, "partial");
