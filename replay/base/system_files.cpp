@@ -1,5 +1,6 @@
 #include "replay/base/system_files.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -290,17 +291,29 @@ bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::fil
   return std::filesystem::equivalent(a, b, ec);
 }
 
-#ifndef _WIN32
 namespace {
 
-// Writes straight to a descriptor, the caller's buffers whole, and starts the disk's writing of
-// every few MiB as soon as they are written, as storage engines do (RocksDB's bytes_per_sync):
-// the flush before an output takes its name then waits for the tail alone.
+// Writes straight to a file, the caller's buffers whole, with no stream buffer between. On
+// Linux it starts the disk's writing of every few MiB as soon as they are written, as storage
+// engines do (RocksDB's bytes_per_sync), so that the flush before an output takes its name
+// waits for the tail alone; Windows has no such call, and there the outputs' flushes overlap
+// each other only (FlushAll).
 class WriteBehindBuffer : public std::streambuf {
  public:
-  explicit WriteBehindBuffer(int fd) : fd_(fd) {}
+#ifdef _WIN32
+  using Handle = HANDLE;
+  static inline const Handle kNone = INVALID_HANDLE_VALUE;
+#else
+  using Handle = int;
+  static inline const Handle kNone = -1;
+#endif
+  explicit WriteBehindBuffer(Handle file) : file_(file) {}
   ~WriteBehindBuffer() override {
-    if (fd_ >= 0) close(fd_);
+#ifdef _WIN32
+    if (file_ != kNone) CloseHandle(file_);
+#else
+    if (file_ != kNone) close(file_);
+#endif
   }
   WriteBehindBuffer(const WriteBehindBuffer&) = delete;
   WriteBehindBuffer& operator=(const WriteBehindBuffer&) = delete;
@@ -308,19 +321,18 @@ class WriteBehindBuffer : public std::streambuf {
  protected:
   std::streamsize xsputn(const char* bytes, std::streamsize count) override {
     for (std::streamsize done = 0; done < count;) {
-      const ssize_t n = write(fd_, bytes + done, static_cast<std::size_t>(count - done));
-      if (n < 0 && errno == EINTR) continue;
+      const std::streamsize n = WriteSome(bytes + done, count - done);
       if (n <= 0) return done;  // errno says why
       done += n;
     }
+#ifdef __linux__
     written_ += count;
     if (written_ - started_ >= kWriteBehind) {
-#ifdef __linux__
       // A hint only: where it fails, the flush does all the work, as it would have anyway.
-      sync_file_range(fd_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
-#endif
+      sync_file_range(file_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
       started_ = written_;
     }
+#endif
     return count;
   }
   int_type overflow(int_type c) override {
@@ -330,19 +342,39 @@ class WriteBehindBuffer : public std::streambuf {
   }
 
  private:
+#ifdef __linux__
   static constexpr off_t kWriteBehind = off_t{8} << 20;
-  int fd_;
+#endif
+
+  // Writes some of `bytes`: how many, or 0 or less with errno set.
+  std::streamsize WriteSome(const char* bytes, std::streamsize count) {
+#ifdef _WIN32
+    DWORD written = 0;
+    const DWORD want = static_cast<DWORD>(std::min<std::streamsize>(count, std::streamsize{1} << 30));
+    if (WriteFile(file_, bytes, want, &written, nullptr)) return written;
+    errno = GetLastError() == ERROR_DISK_FULL || GetLastError() == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
+    return -1;
+#else
+    for (;;) {
+      const ssize_t n = write(file_, bytes, static_cast<std::size_t>(count));
+      if (n >= 0 || errno != EINTR) return n;
+    }
+#endif
+  }
+
+  Handle file_;
+#ifdef __linux__
   off_t written_ = 0;
   off_t started_ = 0;  // written up to here, the disk's writing has been started
+#endif
 };
 
-// A file being written through a WriteBehindBuffer; failed from the start when `fd` is not a
-// descriptor.
+// A file being written through a WriteBehindBuffer; failed from the start when `file` is none.
 class WriteBehindStream : public std::ostream {
  public:
-  explicit WriteBehindStream(int fd) : std::ostream(nullptr), buffer_(fd) {
+  explicit WriteBehindStream(WriteBehindBuffer::Handle file) : std::ostream(nullptr), buffer_(file) {
     rdbuf(&buffer_);
-    if (fd < 0) setstate(std::ios::badbit);
+    if (file == WriteBehindBuffer::kNone) setstate(std::ios::badbit);
   }
 
  private:
@@ -350,19 +382,26 @@ class WriteBehindStream : public std::ostream {
 };
 
 }  // namespace
-#endif
 
 std::unique_ptr<std::ostream> SystemFileSystem::Create(const std::filesystem::path& file) {
   errno = 0;
 #ifdef _WIN32
-  return std::make_unique<std::ofstream>(file, std::ios::binary | std::ios::trunc);
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    errno = error == ERROR_ACCESS_DENIED || error == ERROR_WRITE_PROTECT ? EACCES
+            : error == ERROR_PATH_NOT_FOUND || error == ERROR_FILE_NOT_FOUND ? ENOENT
+            : error == ERROR_DISK_FULL ? ENOSPC
+                                        : EIO;
+  }
 #else
-  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  const int handle = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+#endif
   const int error = errno;
-  auto stream = std::make_unique<WriteBehindStream>(fd);
+  auto stream = std::make_unique<WriteBehindStream>(handle);
   errno = error;
   return stream;
-#endif
 }
 
 std::vector<std::error_code> SystemFileSystem::FlushAll(const std::vector<std::filesystem::path>& files) {
