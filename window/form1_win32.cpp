@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "replay/base/encoding.h"
+#include "window/boxes_win32.h"
 #include "window/texts.h"
 
 namespace {
@@ -129,44 +130,6 @@ std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::f
   return chosen;
 }
 
-// Moves `box` to the middle of `owner`, kept within the work area of the owner's screen.
-void CenterOn(HWND box, HWND owner) {
-  RECT outer{}, inner{};
-  if (owner == nullptr || !GetWindowRect(owner, &outer) || !GetWindowRect(box, &inner)) return;
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(owner, MONITOR_DEFAULTTONEAREST), &monitor);
-  const LONG width = inner.right - inner.left, height = inner.bottom - inner.top;
-  const RECT& work = monitor.rcWork;
-  const LONG x = std::clamp((outer.left + outer.right - width) / 2, work.left, std::max(work.left, work.right - width));
-  const LONG y = std::clamp((outer.top + outer.bottom - height) / 2, work.top, std::max(work.top, work.bottom - height));
-  SetWindowPos(box, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-}
-
-// Centres the next box that this thread shows on `owner` while it lives: a message box
-// otherwise stands in the middle of the screen, where the boxes of several windows would pile
-// up without saying whose they are.
-class CenteredOn {
- public:
-  explicit CenteredOn(HWND owner) : hook_(SetWindowsHookExW(WH_CBT, Hook, nullptr, GetCurrentThreadId())) {
-    owner_ = owner;
-  }
-  ~CenteredOn() {
-    if (hook_ != nullptr) UnhookWindowsHookEx(hook_);
-    owner_ = nullptr;
-  }
-  CenteredOn(const CenteredOn&) = delete;
-  CenteredOn& operator=(const CenteredOn&) = delete;
-
- private:
-  static LRESULT CALLBACK Hook(int code, WPARAM wparam, LPARAM lparam) {
-    if (code == HCBT_ACTIVATE && owner_ != nullptr) CenterOn(reinterpret_cast<HWND>(wparam), std::exchange(owner_, nullptr));
-    return CallNextHookEx(nullptr, code, wparam, lparam);
-  }
-  static inline thread_local HWND owner_ = nullptr;
-  HHOOK hook_;
-};
-
 // Held while a copy of the program finds its window's place and makes the window, so that
 // copies started together each see the windows of those before them.
 class Placing {
@@ -184,185 +147,6 @@ class Placing {
 
  private:
   HANDLE mutex_;
-};
-
-// A dialog template in memory, as DialogBoxIndirectParam takes it: the dialog, then its
-// controls, each on a DWORD boundary, sizes in dialog units.
-class DialogTemplate {
- public:
-  DialogTemplate(const std::wstring& title, short width, short height) {
-    Put(static_cast<DWORD>(DS_SETFONT | DS_SHELLFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU));
-    Put(DWORD{0});
-    count_ = words_.size();
-    Put(WORD{0});  // the number of controls, counted as they are added
-    for (const short value : {short{0}, short{0}, width, height}) Put(static_cast<WORD>(value));
-    Put(WORD{0});  // no menu
-    Put(WORD{0});  // the standard dialog class
-    Put(title);
-    Put(WORD{8});
-    Put(std::wstring(L"MS Shell Dlg"));
-  }
-  /// Adds a control of the predefined class `atom` (0x80 a button, 0x82 a static text), or of
-  /// the class named `name` where `atom` is 0.
-  void Add(WORD atom, const wchar_t* name, const std::wstring& text, DWORD style, short x, short y, short cx,
-           short cy, WORD id) {
-    if (words_.size() % 2 != 0) Put(WORD{0});
-    Put(static_cast<DWORD>(WS_CHILD | WS_VISIBLE | style));
-    Put(DWORD{0});
-    for (const short value : {x, y, cx, cy}) Put(static_cast<WORD>(value));
-    Put(id);
-    if (atom != 0) {
-      Put(WORD{0xFFFF});
-      Put(atom);
-    } else {
-      Put(std::wstring(name));
-    }
-    Put(text);
-    Put(WORD{0});  // no creation data
-    ++words_[count_];
-  }
-  const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
- private:
-  void Put(WORD word) { words_.push_back(word); }
-  void Put(DWORD value) {
-    Put(LOWORD(value));
-    Put(HIWORD(value));
-  }
-  void Put(const std::wstring& text) {
-    for (const wchar_t c : text) Put(static_cast<WORD>(c));
-    Put(WORD{0});
-  }
-  std::vector<WORD> words_;  // from a DWORD-aligned start, as the template wants
-  std::size_t count_ = 0;
-};
-
-constexpr int kIntro = 201;
-constexpr int kVehicles = 202;
-constexpr int kAll = 203;
-
-// The "Choose vehicles" dialog: the rows, ticked or not, and "All vehicles" following them.
-class VehicleDialog {
- public:
-  explicit VehicleDialog(const vehisect::VehicleChoice& choice) : choice_(choice) {}
-
-  std::optional<std::vector<std::size_t>> Show(HWND owner) {
-    DialogTemplate dialog(Widen(texts::kTitle), 340, 190);
-    dialog.Add(0x82, nullptr, L"", SS_LEFT | SS_NOPREFIX, 7, 7, 326, 20, kIntro);
-    dialog.Add(0, WC_LISTVIEWW, L"", WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 7, 30,
-               326, 118, kVehicles);
-    dialog.Add(0x80, nullptr, Widen(texts::kAllKey), WS_TABSTOP | BS_3STATE, 7, 152, 150, 12, kAll);
-    dialog.Add(0x80, nullptr, Widen(texts::kSplitKey), WS_TABSTOP | BS_DEFPUSHBUTTON, 229, 169, 50, 14, IDOK);
-    dialog.Add(0x80, nullptr, Widen(texts::kCancel), WS_TABSTOP | BS_PUSHBUTTON, 283, 169, 50, 14, IDCANCEL);
-    const INT_PTR pressed = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner, Proc,
-                                                    reinterpret_cast<LPARAM>(this));
-    if (pressed != IDOK) return std::nullopt;
-    return chosen_;
-  }
-
- private:
-  static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message == WM_INITDIALOG) SetWindowLongPtrW(hwnd, DWLP_USER, lparam);
-    auto* self = reinterpret_cast<VehicleDialog*>(GetWindowLongPtrW(hwnd, DWLP_USER));
-    if (self == nullptr) return FALSE;
-    switch (message) {
-      case WM_INITDIALOG:
-        return self->OnInit(hwnd);
-      case WM_NOTIFY: {
-        const auto* change = reinterpret_cast<const NMLISTVIEW*>(lparam);
-        if (change->hdr.idFrom == kVehicles && change->hdr.code == LVN_ITEMCHANGED && (change->uChanged & LVIF_STATE)) {
-          self->OnTicksChanged();
-        }
-        return FALSE;
-      }
-      case WM_COMMAND:
-        return self->OnCommand(LOWORD(wparam));
-      default:
-        return FALSE;
-    }
-  }
-
-  INT_PTR OnInit(HWND hwnd) {
-    hwnd_ = hwnd;
-    list_ = GetDlgItem(hwnd, kVehicles);
-    SetDlgItemTextW(hwnd, kIntro, Widen(choice_.intro + "\r\n" + choice_.summary).c_str());
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
-    for (int c = 0; c < kColumns; ++c) {
-      std::wstring header = Widen(texts::kColumns[c]);
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_SUBITEM;
-      column.pszText = header.data();
-      column.iSubItem = c;
-      ListView_InsertColumn(list_, c, &column);
-    }
-    for (std::size_t k = 0; k < choice_.rows.size(); ++k) {
-      const vehisect::VehicleChoice::Row& row = choice_.rows[k];
-      const std::string cells[kColumns] = {row.position, row.driver, row.vehicle, row.records, row.output, row.existing};
-      std::wstring first = Widen(cells[0]);
-      LVITEMW item{};
-      item.mask = LVIF_TEXT;
-      item.iItem = static_cast<int>(k);
-      item.pszText = first.data();
-      const int at = ListView_InsertItem(list_, &item);
-      for (int c = 1; c < kColumns; ++c) {
-        std::wstring text = Widen(cells[c]);
-        ListView_SetItemText(list_, at, c, text.data());
-      }
-      ListView_SetCheckState(list_, at, TRUE);
-    }
-    // Wide enough for its header and for every cell below it.
-    for (int c = 0; c < kColumns; ++c) {
-      ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
-      const int cells = ListView_GetColumnWidth(list_, c);
-      ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
-      ListView_SetColumnWidth(list_, c, std::max(cells, ListView_GetColumnWidth(list_, c)));
-    }
-    ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
-    ready_ = true;
-    OnTicksChanged();
-    CenterOn(hwnd, GetParent(hwnd));
-    SetFocus(list_);
-    return FALSE;  // the focus is set
-  }
-
-  std::vector<std::size_t> Ticked() const {
-    std::vector<std::size_t> ticked;
-    for (std::size_t k = 0; k < choice_.rows.size(); ++k) {
-      if (ListView_GetCheckState(list_, static_cast<int>(k))) ticked.push_back(k);
-    }
-    return ticked;
-  }
-
-  void OnTicksChanged() {
-    if (!ready_) return;
-    const std::size_t ticked = Ticked().size();
-    EnableWindow(GetDlgItem(hwnd_, IDOK), ticked > 0);
-    CheckDlgButton(hwnd_, kAll,
-                   ticked == 0 ? BST_UNCHECKED : ticked == choice_.rows.size() ? BST_CHECKED : BST_INDETERMINATE);
-  }
-
-  INT_PTR OnCommand(int id) {
-    if (id == kAll) {
-      const BOOL tick = Ticked().size() != choice_.rows.size();
-      for (std::size_t k = 0; k < choice_.rows.size(); ++k) ListView_SetCheckState(list_, static_cast<int>(k), tick);
-      OnTicksChanged();
-      return TRUE;
-    }
-    if (id == IDOK) {
-      chosen_ = Ticked();
-      if (chosen_.empty()) return TRUE;
-    }
-    if (id != IDOK && id != IDCANCEL) return FALSE;
-    EndDialog(hwnd_, id);
-    return TRUE;
-  }
-
-  const vehisect::VehicleChoice& choice_;
-  HWND hwnd_ = nullptr;
-  HWND list_ = nullptr;
-  bool ready_ = false;
-  std::vector<std::size_t> chosen_;
 };
 
 }  // namespace
@@ -756,7 +540,7 @@ bool Form1::UseRecordPtr() const { return SendMessageW(check1_, BM_GETCHECK, 0, 
 bool Form1::ChoosesVehicles() const { return SendMessageW(check2_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
 std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::VehicleChoice& choice) {
-  return VehicleDialog(choice).Show(hwnd_);
+  return ShowVehicleDialog(hwnd_, choice);
 }
 
 std::filesystem::path Form1::ProgramFolder() const {
