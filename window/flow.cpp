@@ -152,43 +152,51 @@ void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays)
 void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles) {
   BatchOptions batch;
   batch.split.useRecordPtr = useRecordPtr;
-  bool waited = false;
-  std::filesystem::path current;  // the replay being split, which a question names
-  batch.starting = [&current](const std::filesystem::path& replay) { current = replay; };
-  batch.split.commit.waiting = [this, &waited](const std::filesystem::path& folder) {
-    waited = true;
-    const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(std::filesystem::absolute(folder));
-    window_.Post([this, title] { window_.SetTitle(title); });
-  };
-  batch.finished = [this, &waited](const ReplayOutcome& outcome) {
-    if (std::exchange(waited, false)) window_.Post([this] { window_.SetTitle(texts::kTitle); });
-    const bool failed = outcome.kind == ReplayOutcome::Kind::kFailed || outcome.kind == ReplayOutcome::Kind::kNotRestored ||
-                        outcome.kind == ReplayOutcome::Kind::kRefused;
-    if (failed) window_.Post([this] { window_.MarkFailure(); });
-  };
+  batch.split.commit.cancel = &stop_;
+  batch.split.commit.otherRace = [this](const OtherRaceQuestion& question) { return AskOtherRace(question); };
+  batch.split.commit.waiting = [this](const std::filesystem::path& folder) { OnWaiting(folder); };
+  batch.starting = [this](const std::filesystem::path& replay) { current_ = replay; };
+  batch.finished = [this](const ReplayOutcome& outcome) { OnFinished(outcome); };
+  batch.folderFor = [this](const std::filesystem::path& replay) { return OutputFolder(replay); };
   if (chooseVehicles) {
-    batch.chooseVehicles = [this](const std::filesystem::path& replay,
-                                  const ReplayListing& listing) -> std::optional<std::vector<int>> {
-      using Rows = std::optional<std::vector<std::size_t>>;
-      const Rows rows = OnWindowThread<Rows>(
-          [this, choice = ChoiceOf(replay, listing)] { return window_.ChooseVehicles(choice); }, std::nullopt);
-      if (!rows) return std::nullopt;
-      std::vector<int> positions;
-      for (const std::size_t k : *rows) positions.push_back(listing.vehicles.at(k).position);
-      return positions;
+    batch.chooseVehicles = [this](const std::filesystem::path& replay, const ReplayListing& listing) {
+      return ChooseVehicles(replay, listing);
     };
   }
-  batch.split.commit.cancel = &stop_;
-  batch.split.commit.otherRace = [this, &current](const OtherRaceQuestion& question) {
-    const std::string text = OtherRaceText(current, question.files);
-    return OnWindowThread<OtherRace>(
-        [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
-        OtherRace::kStop);
-  };
-  batch.folderFor = [this](const std::filesystem::path& replay) { return OutputFolder(replay); };
   Progress progress(window_);
-  std::vector<ReplayOutcome> outcomes = SplitBatch(SystemFiles(), replays, batch, progress);
+  const std::vector<ReplayOutcome> outcomes = SplitBatch(SystemFiles(), replays, batch, progress);
   window_.Post([this, tally = TallyOf(outcomes), count = replays.size()] { Finish(tally, count); });
+}
+
+OtherRace WindowFlow::AskOtherRace(const OtherRaceQuestion& question) {
+  const std::string text = OtherRaceText(current_, question.files);
+  return OnWindowThread<OtherRace>(
+      [this, text, canReplace = question.canReplace] { return window_.AskOtherRace(text, canReplace); },
+      OtherRace::kStop);
+}
+
+std::optional<std::vector<int>> WindowFlow::ChooseVehicles(const std::filesystem::path& replay,
+                                                           const ReplayListing& listing) {
+  using Rows = std::optional<std::vector<std::size_t>>;
+  const Rows rows = OnWindowThread<Rows>(
+      [this, choice = ChoiceOf(replay, listing)] { return window_.ChooseVehicles(choice); }, std::nullopt);
+  if (!rows) return std::nullopt;
+  std::vector<int> positions;
+  for (const std::size_t k : *rows) positions.push_back(listing.vehicles.at(k).position);
+  return positions;
+}
+
+void WindowFlow::OnWaiting(const std::filesystem::path& folder) {
+  waited_ = true;
+  const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(std::filesystem::absolute(folder));
+  window_.Post([this, title] { window_.SetTitle(title); });
+}
+
+void WindowFlow::OnFinished(const ReplayOutcome& outcome) {
+  if (std::exchange(waited_, false)) window_.Post([this] { window_.SetTitle(texts::kTitle); });
+  const bool failed = outcome.kind == ReplayOutcome::Kind::kFailed || outcome.kind == ReplayOutcome::Kind::kNotRestored ||
+                      outcome.kind == ReplayOutcome::Kind::kRefused;
+  if (failed) window_.Post([this] { window_.MarkFailure(); });
 }
 
 template <typename Result>

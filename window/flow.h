@@ -142,6 +142,11 @@ class WindowFlow {
     std::vector<std::string> warnings;
   };
   void Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles);
+  // Called on the run's thread, by the batch.
+  OtherRace AskOtherRace(const OtherRaceQuestion& question);
+  std::optional<std::vector<int>> ChooseVehicles(const std::filesystem::path& replay, const ReplayListing& listing);
+  void OnWaiting(const std::filesystem::path& folder);
+  void OnFinished(const ReplayOutcome& outcome);
   std::filesystem::path OutputFolder(const std::filesystem::path& replay);
   static Tally TallyOf(const std::vector<ReplayOutcome>& outcomes);
   void Finish(const Tally& tally, std::size_t replays);
@@ -156,6 +161,10 @@ class WindowFlow {
   bool closeWhenDone_ = false;
   CancelToken stop_;  // asked for by Escape and by a close; a new one for each run
   std::thread worker_;
+  // The run's thread's own: the replay being split, which a question names, and whether the
+  // title says that the run waits.
+  std::filesystem::path current_;
+  bool waited_ = false;
 };
 
 }  // namespace vehisect
