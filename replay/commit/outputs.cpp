@@ -1,8 +1,8 @@
 #include "replay/commit/outputs.h"
 
 #include <algorithm>
-#include <optional>
 #include <cerrno>
+#include <optional>
 #include <set>
 #include <string_view>
 

@@ -2,7 +2,8 @@
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
+#include <istream>
+#include <ostream>
 #include <functional>
 #include <memory>
 #include <optional>
