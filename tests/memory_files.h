@@ -1,7 +1,8 @@
 #pragma once
 
 // A file system in memory, for tests that need files but no disk. A hard link shares its
-// file's bytes; a claim or a lock file's hold lasts until it is destroyed.
+// file's bytes; a claim is on a file, whatever its names, and lasts until its hold is
+// destroyed. It can be made to take no claims, or to have no hard links.
 
 #include <map>
 #include <memory>
@@ -16,6 +17,9 @@ namespace vehisect::testing {
 
 class MemoryFiles : public FileSystem {
  public:
+  bool locks = true;  // false: claims fail as on NFS without its lock service
+  bool links = true;  // false: no hard links, as FAT
+
   /// Puts `bytes` at `file`, as a file written before the test.
   void Write(const std::filesystem::path& file, const std::string& bytes) {
     files_[Key(file)] = std::make_shared<std::string>(bytes);
@@ -69,7 +73,25 @@ class MemoryFiles : public FileSystem {
       return nullptr;
     }
     Write(file, bytes);
-    return HoldOf(file);
+    return HoldOf(file, locks);
+  }
+  std::error_code LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    if (!links) return std::make_error_code(std::errc::not_supported);
+    return LinkOrCopy(from, to);
+  }
+  std::error_code RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    if (files_.count(Key(to)) != 0) return std::make_error_code(std::errc::file_exists);
+    return Rename(from, to);
+  }
+  std::error_code Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) override {
+    sight = Sight{};
+    const auto found = files_.find(Key(file));
+    if (found == files_.end()) return std::make_error_code(std::errc::no_such_file_or_directory);
+    sight.type = std::filesystem::file_type::regular;
+    sight.bytes = found->second->substr(0, limit + 1);
+    sight.busy = locks && claimed_.count(found->second.get()) != 0;
+    sight.hold = HoldOf(file, locks && !sight.busy);
+    return {};
   }
   std::filesystem::file_status Status(const std::filesystem::path& path) override {
     if (files_.count(Key(path)) != 0) return std::filesystem::file_status(std::filesystem::file_type::regular);
@@ -89,9 +111,11 @@ class MemoryFiles : public FileSystem {
   }
   std::unique_ptr<vehisect::Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override {
     ec.clear();
-    if (files_.count(Key(file)) == 0) ec = std::make_error_code(std::errc::no_such_file_or_directory);
-    if (ec || claimed_.count(Key(file)) != 0) return nullptr;
-    return HoldOf(file);
+    const auto found = files_.find(Key(file));
+    if (found == files_.end()) ec = std::make_error_code(std::errc::no_such_file_or_directory);
+    if (!locks) ec = std::make_error_code(std::errc::no_lock_available);
+    if (ec || claimed_.count(found->second.get()) != 0) return nullptr;
+    return HoldOf(file, true);
   }
 
  private:
@@ -114,25 +138,32 @@ class MemoryFiles : public FileSystem {
       std::shared_ptr<std::string> file;
     } buffer_;
   };
-  class Claimed : public vehisect::Hold {
+  // Holds a file, by its bytes whatever its names, and its claim when it has one.
+  class Held : public vehisect::Hold {
    public:
-    Claimed(std::set<std::filesystem::path>& claimed, std::filesystem::path file)
-        : claimed_(claimed), file_(std::move(file)) {
-      claimed_.insert(file_);
+    Held(MemoryFiles& files, std::shared_ptr<std::string> file, bool claimed)
+        : Hold(claimed), files_(files), file_(std::move(file)) {
+      if (claimed) files_.claimed_.insert(file_.get());
     }
-    ~Claimed() override { claimed_.erase(file_); }
+    ~Held() override {
+      if (claimed()) files_.claimed_.erase(file_.get());
+    }
+    bool Names(const std::filesystem::path& path) const override {
+      const auto found = files_.files_.find(Key(path));
+      return found != files_.files_.end() && found->second == file_;
+    }
 
    private:
-    std::set<std::filesystem::path>& claimed_;
-    std::filesystem::path file_;
+    MemoryFiles& files_;
+    std::shared_ptr<std::string> file_;
   };
-  std::unique_ptr<vehisect::Hold> HoldOf(const std::filesystem::path& file) {
-    return std::make_unique<Claimed>(claimed_, Key(file));
+  std::unique_ptr<vehisect::Hold> HoldOf(const std::filesystem::path& file, bool claimed) {
+    return std::make_unique<Held>(*this, files_.at(Key(file)), claimed);
   }
   static std::filesystem::path Key(const std::filesystem::path& path) { return path.lexically_normal(); }
 
   std::map<std::filesystem::path, std::shared_ptr<std::string>> files_;
-  std::set<std::filesystem::path> claimed_;
+  std::set<const std::string*> claimed_;
 };
 
 }  // namespace vehisect::testing

@@ -56,6 +56,15 @@ class ForwardingFiles : public FileSystem {
   }
   std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override { return inner_.Create(file); }
   std::unique_ptr<std::istream> Read(const std::filesystem::path& file) override { return inner_.Read(file); }
+  std::error_code LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return inner_.LinkNew(from, to);
+  }
+  std::error_code RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return inner_.RenameNew(from, to);
+  }
+  std::error_code Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) override {
+    return inner_.Look(file, limit, sight);
+  }
   std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override {
     return inner_.Claim(file, ec);
   }
@@ -104,6 +113,12 @@ class RecordedFiles : public ForwardingFiles {
     const FileOp op = copies ? FileOp{FileOp::kCreate, Name(to), Name(from)} : FileOp{FileOp::kLink, Name(from), Name(to)};
     return Step(op, [&] { return ForwardingFiles::LinkOrCopy(from, to); });
   }
+  std::error_code LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step({FileOp::kLink, Name(from), Name(to)}, [&] { return ForwardingFiles::LinkNew(from, to); });
+  }
+  std::error_code RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) override {
+    return Step({FileOp::kRename, Name(from), Name(to)}, [&] { return ForwardingFiles::RenameNew(from, to); });
+  }
   std::error_code Flush(const std::filesystem::path& file) override {
     return Step({FileOp::kFlush, Name(file), ""}, [&] { return ForwardingFiles::Flush(file); });
   }
@@ -133,7 +148,11 @@ class RecordedFiles : public ForwardingFiles {
     const bool killed = dies && failAt != 0 && step >= failAt;
     op.done = !killed && failing.count(step) == 0 && step != failAt;
     ops.push_back(op);
-    if (op.done) return act();
+    if (op.done) {
+      const std::error_code ec = act();
+      ops.back().done = !ec;
+      return ec;
+    }
     return killed ? std::error_code() : std::make_error_code(std::errc::permission_denied);
   }
   int steps_ = 0;

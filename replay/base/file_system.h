@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <istream>
 #include <ostream>
@@ -16,10 +17,27 @@ struct FolderEntry {
   bool regular = false;        ///< a regular file itself, not a link to one
 };
 
-/// Something held until it is destroyed: a folder's lock, or a run's claim on its file.
+/// A file held open until this is destroyed, and with it the run's claim on the file where it
+/// has one.
 class Hold {
  public:
+  explicit Hold(bool claimed) : claimed_(claimed) {}
   virtual ~Hold() = default;
+  /// Whether this run holds the file's claim through it.
+  bool claimed() const { return claimed_; }
+  /// Whether `path` names the file held, a link at `path` not followed.
+  virtual bool Names(const std::filesystem::path& path) const = 0;
+
+ private:
+  bool claimed_;
+};
+
+/// What FileSystem::Look finds under a name.
+struct Sight {
+  std::filesystem::file_type type = std::filesystem::file_type::not_found;  ///< a link not followed
+  std::string bytes;           ///< a regular file's first bytes: up to the limit asked, and one more
+  bool busy = false;           ///< another run holds the file's claim
+  std::unique_ptr<Hold> hold;  ///< a regular file held open, and claimed where it was free
 };
 
 /// The file operations of a run, in one place so that tests can watch their order, make any of
@@ -44,8 +62,9 @@ class FileSystem {
   /// Puts the entries of `folder` into `entries`; an error when it cannot be opened or listed.
   virtual std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) = 0;
   /// Creates the file `file` holding `bytes` when nothing is there, and holds it open and
-  /// claimed (as Claim) where the file system can: the hold; nothing, with `ec` equal to
-  /// std::errc::file_exists while something is there, or another error when it cannot be made.
+  /// claimed (as Claim) where the file system takes claims: the hold; nothing, with `ec` equal
+  /// to std::errc::file_exists while something is there, or another error when it cannot be
+  /// made or another run claimed it first.
   virtual std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
                                           std::error_code& ec) = 0;
   /// The status of `path`, links followed; `file_type::not_found` where nothing is.
@@ -57,6 +76,16 @@ class FileSystem {
   virtual std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) = 0;
   /// Opens the file `file` for reading; a stream that failed when it cannot.
   virtual std::unique_ptr<std::istream> Read(const std::filesystem::path& file) = 0;
+  /// Gives the file `from` the second name `to` (a hard link) in one step, only while nothing
+  /// is called `to`: std::errc::file_exists while something is; std::errc::not_supported where
+  /// the file system has no hard links.
+  virtual std::error_code LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  /// Renames `from` to `to` in one step, only while nothing is called `to`: as LinkNew's errors.
+  virtual std::error_code RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) = 0;
+  /// Looks at what `file` names without following a link or waiting on it; a regular file is
+  /// held open, claimed where it is free, and read up to `limit` bytes and one more. An error
+  /// when nothing can be seen there (std::errc::no_such_file_or_directory where nothing is).
+  virtual std::error_code Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) = 0;
   /// Claims the file `file` for this run while no other run does: the claim, held until it is
   /// destroyed or the process ends in any way; nothing while another run holds one; an error in
   /// `ec` when it cannot be claimed or `file` no longer names the file claimed.

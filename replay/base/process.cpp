@@ -37,6 +37,25 @@ std::string HostName() {
 #endif
 }
 
+std::string MachineId() {
+#ifdef _WIN32
+  wchar_t guid[64];
+  DWORD size = sizeof guid;
+  if (RegGetValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", L"MachineGuid",
+                   RRF_RT_REG_SZ | RRF_SUBKEY_WOW6464KEY, nullptr, guid, &size) != ERROR_SUCCESS) {
+    return "";
+  }
+  return Utf8FromUtf16(guid);
+#else
+  for (const char* file : {"/etc/machine-id", "/var/lib/dbus/machine-id"}) {
+    std::ifstream in(file);
+    std::string id;
+    if (std::getline(in, id) && !id.empty()) return id;
+  }
+  return "";
+#endif
+}
+
 std::string BootId() {
 #ifdef _WIN32
   return "";

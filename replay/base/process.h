@@ -11,6 +11,10 @@ unsigned long ThisProcess();
 /// This computer's name as the network knows it; "" when the system does not say.
 std::string HostName();
 
+/// What tells this computer from others of the same name: Linux's machine id, Windows'
+/// MachineGuid; "" when the system does not say.
+std::string MachineId();
+
 /// What tells this start of the computer from its others: Linux's boot id; "" on Windows,
 /// where a process's start time is a time of day and tells boots apart itself.
 std::string BootId();

@@ -14,6 +14,7 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -155,8 +156,9 @@ namespace {
 // Owns a handle, and with it any lock taken through it.
 class WinHold : public Hold {
  public:
-  explicit WinHold(HANDLE handle) : handle_(handle) {}
+  explicit WinHold(HANDLE handle, bool claimed = true) : Hold(claimed), handle_(handle) {}
   ~WinHold() override { CloseHandle(handle_); }
+  bool Names(const std::filesystem::path& path) const override;
   WinHold(const WinHold&) = delete;
   WinHold& operator=(const WinHold&) = delete;
 
@@ -178,12 +180,56 @@ HANDLE OpenShared(const std::filesystem::path& file) {
   return CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
+
+bool SameIdentity(HANDLE a, HANDLE b) {
+  BY_HANDLE_FILE_INFORMATION x{}, y{};
+  return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+         x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+         x.nFileIndexLow == y.nFileIndexLow;
+}
+
+// A name's error as FileSystem reports it: taken, or no such step on this file system.
+std::error_code NewNameError() {
+  const DWORD error = GetLastError();
+  if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS) return std::make_error_code(std::errc::file_exists);
+  if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED) return std::make_error_code(std::errc::not_supported);
+  return {static_cast<int>(error), std::system_category()};
+}
+bool WinHold::Names(const std::filesystem::path& path) const {
+  const HANDLE named = CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (named == INVALID_HANDLE_VALUE) return false;
+  const bool same = SameIdentity(handle_, named);
+  CloseHandle(named);
+  return same;
+}
 #else
+// A name's error as FileSystem reports it: taken, or no such step on this file system.
+std::error_code NewNameError() {
+  if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOTSUP || errno == ENOSYS || errno == EINVAL) {
+    return std::make_error_code(std::errc::not_supported);
+  }
+  return LastError();
+}
+
+std::filesystem::file_type TypeOf(mode_t mode) {
+  using std::filesystem::file_type;
+  return S_ISREG(mode) ? file_type::regular : S_ISDIR(mode) ? file_type::directory : S_ISLNK(mode) ? file_type::symlink
+         : S_ISFIFO(mode) ? file_type::fifo : S_ISSOCK(mode) ? file_type::socket : S_ISBLK(mode) ? file_type::block
+         : S_ISCHR(mode) ? file_type::character : file_type::unknown;
+}
+
 // Owns a descriptor, and with it any lock taken through it.
 class FdHold : public Hold {
  public:
-  explicit FdHold(int fd) : fd_(fd) {}
+  explicit FdHold(int fd, bool claimed = true) : Hold(claimed), fd_(fd) {}
   ~FdHold() override { close(fd_); }
+  int fd() const { return fd_; }
+  bool Names(const std::filesystem::path& path) const override {
+    struct stat held {}, named {};
+    return fstat(fd_, &held) == 0 && lstat(path.c_str(), &named) == 0 && held.st_ino == named.st_ino &&
+           held.st_dev == named.st_dev;
+  }
   FdHold(const FdHold&) = delete;
   FdHold& operator=(const FdHold&) = delete;
 
@@ -210,8 +256,17 @@ std::unique_ptr<Hold> SystemFileSystem::CreateNew(const std::filesystem::path& f
     ec = there ? std::make_error_code(std::errc::file_exists) : std::error_code(static_cast<int>(error), std::system_category());
     return nullptr;
   }
-  auto hold = std::make_unique<WinHold>(handle);
-  LockClaim(handle);  // where the file system takes no locks, the file alone tells
+  // A new file is claimed at once where the file system takes claims; one that another run
+  // claimed first is not this run's to write.
+  const bool claimed = LockClaim(handle);
+  const DWORD claimError = claimed ? 0 : GetLastError();
+  auto hold = std::make_unique<WinHold>(handle, claimed);
+  if (claimError == ERROR_LOCK_VIOLATION) {
+    ec = std::make_error_code(std::errc::device_or_resource_busy);
+    hold.reset();
+    DeleteFileW(file.c_str());
+    return nullptr;
+  }
   DWORD written = 0;
   if (!WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) || written != bytes.size()) {
     ec = LastError();
@@ -226,8 +281,17 @@ std::unique_ptr<Hold> SystemFileSystem::CreateNew(const std::filesystem::path& f
     ec = LastError();
     return nullptr;
   }
-  auto hold = std::make_unique<FdHold>(fd);
-  flock(fd, LOCK_EX | LOCK_NB);  // where the file system takes no locks, the file alone tells
+  // A new file is claimed at once where the file system takes claims; one that another run
+  // claimed first is not this run's to write.
+  const bool claimed = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  const int claimError = claimed ? 0 : errno;
+  auto hold = std::make_unique<FdHold>(fd, claimed);
+  if (claimError == EWOULDBLOCK) {
+    ec = std::make_error_code(std::errc::device_or_resource_busy);
+    hold.reset();
+    unlink(file.c_str());
+    return nullptr;
+  }
   for (std::size_t done = 0; done < bytes.size();) {
     const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
     if (n < 0 && errno == EINTR) continue;
@@ -279,6 +343,90 @@ std::unique_ptr<Hold> SystemFileSystem::Claim(const std::filesystem::path& file,
   }
   return std::make_unique<FdHold>(fd);
 #endif
+}
+
+std::error_code SystemFileSystem::LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef _WIN32
+  if (CreateHardLinkW(to.c_str(), from.c_str(), nullptr)) return {};
+#else
+  if (link(from.c_str(), to.c_str()) == 0) return {};
+#endif
+  return NewNameError();
+}
+
+std::error_code SystemFileSystem::RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) {
+#ifdef _WIN32
+  if (MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH)) return {};
+#else
+  if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return {};
+#endif
+  return NewNameError();
+}
+
+std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) {
+  sight = Sight{};
+  std::string bytes(limit + 1, '\0');
+  std::size_t done = 0;
+#ifdef _WIN32
+  const HANDLE handle = CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::make_error_code(std::errc::no_such_file_or_directory);
+    return {static_cast<int>(error), std::system_category()};
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(handle, &info)) {
+    const std::error_code ec = LastError();
+    CloseHandle(handle);
+    return ec;
+  }
+  using std::filesystem::file_type;
+  sight.type = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? file_type::symlink
+               : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? file_type::directory
+               : GetFileType(handle) == FILE_TYPE_DISK                ? file_type::regular
+                                                                      : file_type::unknown;
+  if (sight.type != file_type::regular) {
+    CloseHandle(handle);
+    return {};
+  }
+  const bool claimed = LockClaim(handle);
+  sight.busy = !claimed && GetLastError() == ERROR_LOCK_VIOLATION;
+  auto hold = std::make_unique<WinHold>(handle, claimed);
+  for (DWORD n = 0; done < bytes.size(); done += n) {
+    if (!ReadFile(handle, bytes.data() + done, static_cast<DWORD>(bytes.size() - done), &n, nullptr)) return LastError();
+    if (n == 0) break;
+  }
+#else
+  struct stat named {};
+  if (lstat(file.c_str(), &named) != 0) return LastError();
+  sight.type = TypeOf(named.st_mode);
+  if (sight.type != std::filesystem::file_type::regular) return {};
+  // Neither a link nor a FIFO put there meanwhile may hold the run up.
+  const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  struct stat held {};
+  const bool stated = fstat(fd, &held) == 0;
+  if (!stated || !S_ISREG(held.st_mode)) {
+    sight.type = stated ? TypeOf(held.st_mode) : std::filesystem::file_type::unknown;
+    close(fd);
+    return {};
+  }
+  const bool claimed = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  sight.busy = !claimed && errno == EWOULDBLOCK;
+  auto hold = std::make_unique<FdHold>(fd, claimed);
+  for (ssize_t n = 0; done < bytes.size(); done += static_cast<std::size_t>(n)) {
+    n = pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+    if (n < 0 && errno == EINTR) n = 0;
+    else if (n < 0) return LastError();
+    else if (n == 0) break;
+  }
+#endif
+  bytes.resize(done);
+  sight.bytes = std::move(bytes);
+  sight.hold = std::move(hold);
+  return {};
 }
 
 std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {

@@ -26,6 +26,9 @@ class SystemFileSystem final : public FileSystem {
   bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override;
   std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override;
   std::unique_ptr<std::istream> Read(const std::filesystem::path& file) override;
+  std::error_code LinkNew(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code RenameNew(const std::filesystem::path& from, const std::filesystem::path& to) override;
+  std::error_code Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) override;
   std::unique_ptr<Hold> Claim(const std::filesystem::path& file, std::error_code& ec) override;
 };
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 #include <optional>
 #include <set>
 #include <string_view>
@@ -118,17 +119,28 @@ std::vector<PlacedOutput> FileOutputStore::Commit() {
     const auto waiting = [&] {
       if (options_.waiting) options_.waiting(FolderOf(folder_));
     };
-    const FolderLock lock(files_, folder_, kFolderWait, options_.cancel, waiting, run_);
+    FolderLock lock(files_, folder_, kFolderWait, options_.cancel, waiting, run_);
     // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
     CleanLeftovers(lock.stopped());
-    // The replay's folder holds this very lock when it is the output folder, whatever mount
-    // or share each path goes through.
-    const bool inputHere = ReadText(files_, FolderOf(input_.parent_path()) / kLockFileName) == lock.text();
-    for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_, inputHere);
+    for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_, lock.Locks(input_.parent_path()));
     const OtherRaces others = FindOtherRaces();
     if (!Covered(others, asked)) continue;
-    Settle(others, answer);
-    return PlaceAll();
+    std::vector<PlacedOutput> placed;
+    try {
+      Settle(others, answer);
+      placed = PlaceAll();
+    } catch (const ReplayError& e) {
+      // The next run takes a lock left behind for a stopped run's: the player must hear of it.
+      if (const std::error_code ec = lock.Release()) {
+        throw e.With("; then could not remove the lock file " + PathToUtf8(lock.path()) + " (" + ec.message() + ")");
+      }
+      throw;
+    }
+    if (const std::error_code ec = lock.Release()) {
+      warnings_.push_back(PathToUtf8(lock.path()) + ": expected to remove the folder's lock file, found " +
+                          ec.message() + "; remove it once no Vehisect runs there");
+    }
+    return placed;
   }
 }
 
@@ -242,12 +254,28 @@ void FileOutputStore::Renumber(Output& output) {
   }
 }
 
+bool FileOutputStore::Redundant(const std::filesystem::path& old, const RunFileName& run) const {
+  if (run.output == 0) return true;  // a second name of a lock file, never an output's
+  // An older output is redundant only where its output's name still holds it, or its bytes: a
+  // run whose commit was cut short, or that could not put it back, may have left its only copy.
+  const std::string name = PathToUtf8(old.filename());
+  const std::filesystem::path output = folder_ / PathFromUtf8(name.substr(0, name.size() - RunFileTail(run).size()));
+  if (files_.Equivalent(old, output)) return true;
+  const std::unique_ptr<std::istream> a = files_.Read(old), b = files_.Read(output);
+  return *a && *b && std::equal(std::istreambuf_iterator<char>(*a), {}, std::istreambuf_iterator<char>(*b), {});
+}
+
 void FileOutputStore::CleanLeftovers(const std::optional<RunId>& stopped) {
   std::string left;
+  const auto leave = [&left](const std::filesystem::path& file) { left.append(left.empty() ? "" : ", ").append(PathToUtf8(file)); };
   for (const FolderEntry& entry : ListFolder()) {
-    const std::optional<RunFileName> run = entry.regular ? ParseRunFile(PathToUtf8(entry.name)) : std::nullopt;
-    if (!run) continue;  // only what a run writes, as it writes it
+    const std::optional<RunFileName> run = ParseRunFile(PathToUtf8(entry.name));
+    if (!run || (run->run.process == run_.process && run->run.run == run_.run)) continue;  // this run's own
     const std::filesystem::path file = folder_ / entry.name;
+    if (!entry.regular) {
+      leave(file);  // only what a run writes, as it writes it, is removed
+      continue;
+    }
     const bool stoppedHere = stopped && stopped->process == run->run.process && stopped->run == run->run.run;
     // A run of another computer, or a live one of this, may still need it: a claim cannot tell
     // through every mount, its process can.
@@ -256,10 +284,8 @@ void FileOutputStore::CleanLeftovers(const std::optional<RunId>& stopped) {
     std::error_code ec;
     const std::unique_ptr<Hold> claim = mine ? files_.Claim(file, ec) : nullptr;  // held while removed
     if (mine && !claim && !ec) continue;  // a live run of this process, or through this mount
-    // An older output stays unless its run was stopped in its commit: a run that ended without
-    // putting it back named it as the older file's keeper.
-    if (!mine || ec || (run->kind == "old" && !stoppedHere)) {
-      if (ec != std::errc::no_such_file_or_directory) left.append(left.empty() ? "" : ", ").append(PathToUtf8(file));
+    if (!mine || ec || (run->kind == "old" && !Redundant(file, *run))) {
+      if (ec != std::errc::no_such_file_or_directory) leave(file);
       continue;
     }
     const std::error_code removed = files_.Remove(file);

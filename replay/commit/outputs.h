@@ -111,6 +111,7 @@ class FileOutputStore : public OutputStore {
   std::vector<FolderEntry> ListFolder();
   bool Exists(const std::filesystem::path& path) const;
   bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;
+  bool Redundant(const std::filesystem::path& old, const RunFileName& run) const;
   void CleanLeftovers(const std::optional<RunId>& stopped);
   void Renumber(Output& output);
   std::vector<PlacedOutput> PlaceAll();
