@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -9,6 +10,7 @@
 #include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "replay/base/process.h"
 #include "replay/commit/folder_lock.h"
 #include "replay/commit/outputs.h"
 #include "replay/run/splitter.h"
@@ -214,6 +216,52 @@ TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
     EXPECT_EQ(Commit(SystemFiles()), "no error");
     EXPECT_EQ(Commit(SystemFiles()), "no error");
     EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
+  }
+}
+
+// The next run removes a leftover only when its run is proven gone: of this computer, its
+// process ended, and its claim free; an older output only where it is redundant. What it
+// leaves it names, links among them, but never this run's own files.
+TEST_F(CommitTest, RemovesOnlyTheLeftoversOfRunsProvenGone) {
+  const std::string here = NewRun().run.substr(0, 8);
+  const auto left = [](unsigned long process, const std::string& host, std::size_t k, const char* kind) {
+    return "VH_CANYON_Ann.rpl" + RunFileTail({{process, host + "01234567"}, k, kind});
+  };
+  const std::string gone = left(999999999, here, 1, "new"), claimed = left(ThisProcess(), here, 1, "new"),
+                    free = left(ThisProcess(), here, 2, "new"), elsewhere = left(999999999, "ffffffff", 1, "new"),
+                    same = left(999999999, here, 1, "old"), only = left(999999999, here, 3, "old"),
+                    link = left(999999999, here, 4, "new");
+  for (const bool locks : {true, false}) {
+    MemoryFiles files;
+    files.Write(out.path() / "VH_CANYON_Ann.rpl", "old VH_CANYON_Ann.rpl");
+    for (const std::string& name : {gone, claimed, free, elsewhere, only}) files.Write(out.path() / name, "left");
+    files.Write(out.path() / same, "old VH_CANYON_Ann.rpl");
+    files.symlinks.insert(out.path() / link);
+    std::error_code ec;
+    const auto live = files.Claim(out.path() / claimed, ec);
+    files.locks = locks;
+    std::vector<std::string> notices;
+    CommitOptions options;
+    options.notice = [&](const std::string& notice) { notices.push_back(notice); };
+    options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+    std::istringstream in(replay.Build());
+    FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
+    SplitReplay(in, "race.rpl", false, window, store);
+    const auto path = [&](const std::string& name) { return PathToUtf8(out.path() / name); };
+    // Where no claim can be had, nothing is proven: all is named, in the folder's order.
+    std::vector<std::string> expected;
+    if (locks) {
+      expected = {"removed " + path(gone) + ", left by an earlier run", "removed " + path(same) + ", left by an earlier run",
+                  "removed " + path(free) + ", left by an earlier run"};
+    }
+    const std::string named = locks ? path(only) + ", " + path(elsewhere) + ", " + path(link)
+                                    : path(claimed) + ", " + path(free) + ", " + path(gone) + ", " + path(same) + ", " +
+                                          path(only) + ", " + path(elsewhere) + ", " + path(link);
+    expected.push_back("left " + named + ": another run may still need them, or they hold older outputs; remove "
+                                         "them yourself once no Vehisect runs there");
+    std::sort(expected.begin(), expected.end() - 1);
+    std::sort(notices.begin(), notices.end() - 1);
+    EXPECT_EQ(notices, expected) << locks;
   }
 }
 

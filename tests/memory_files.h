@@ -19,6 +19,7 @@ class MemoryFiles : public FileSystem {
  public:
   bool locks = true;  // false: claims fail as on NFS without its lock service
   bool links = true;  // false: no hard links, as FAT
+  std::set<std::filesystem::path> symlinks;  // listed as links, and nothing else
 
   /// Puts `bytes` at `file`, as a file written before the test.
   void Write(const std::filesystem::path& file, const std::string& bytes) {
@@ -63,6 +64,9 @@ class MemoryFiles : public FileSystem {
   }
   std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override {
     for (const std::string& name : Names(folder)) entries.push_back({name, true});
+    for (const std::filesystem::path& link : symlinks) {
+      if (link.parent_path() == Key(folder)) entries.push_back({link.filename(), false});
+    }
     return {};
   }
   std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
