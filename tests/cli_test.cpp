@@ -73,6 +73,17 @@ TEST_F(CliTest, GoesOnAfterAFailureAndReportsIt) {
   EXPECT_EQ(folder.Names(), (Names{"one.rpl", "bad.rpl", "race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
+// A one-vehicle replay alone in its run is refused, and fails the run as any failure does.
+TEST_F(CliTest, ARefusalAloneFailsTheRun) {
+  ReplayBuilder one;
+  one.vehicleCount = "1";
+  folder.Write("one.rpl", one.Build());
+  const Outcome outcome = Run({"one.rpl"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_EQ(outcome.err, "vehisect-cli: one.rpl: Only 1 Vehical, Nothing to Rip\n");
+}
+
 TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
   const std::string see = "; see 'vehisect-cli --help'\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {

@@ -73,6 +73,17 @@ std::vector<std::string> Traced(const std::string& injection) {
           "inject=" + injection};
 }
 
+// Skips the test when `ready` does not hold, saying why; under CI=true, where every fault
+// test must run, fails it instead.
+#define RequireOrFail(ready, why)                                          \
+  do {                                                                     \
+    if (!(ready)) {                                                        \
+      const char* ci = std::getenv("CI");                                  \
+      if (ci != nullptr && std::string(ci) == "true") FAIL() << (why);     \
+      GTEST_SKIP() << (why);                                               \
+    }                                                                      \
+  } while (false)
+
 // Waits up to 30 s for `done` to hold.
 template <typename Done>
 bool WaitFor(Done done) {
@@ -104,7 +115,7 @@ class FaultTest : public ::testing::Test {
 
 TEST_F(FaultTest, DiskFillingUpInTheRecordStream) {
   const Tmpfs disk(folder.path() / "disk", "size=256k");
-  if (!disk.mounted()) GTEST_SKIP() << "mounting a small file system needs root";
+  RequireOrFail(disk.mounted(), "mounting a small file system needs root");
   folder.Write("disk/VH_CANYON_Ann.rpl", "old");
   WriteRace(2000);
   const Outcome outcome = RunCli(folder.path(), {"-o", "disk", "race.rpl"});
@@ -117,7 +128,7 @@ TEST_F(FaultTest, DiskFillingUpInTheRecordStream) {
 
 TEST_F(FaultTest, ReadOnlyOutputFolder) {
   const Tmpfs disk(folder.path() / "ro", "size=1m");
-  if (!disk.mounted()) GTEST_SKIP() << "mounting a file system needs root";
+  RequireOrFail(disk.mounted(), "mounting a file system needs root");
   folder.Write("ro/VH_CANYON_Ann.rpl", "old");
   ASSERT_TRUE(disk.Remount("ro"));
   WriteRace(10);
@@ -180,7 +191,7 @@ TEST_F(FaultTest, TwoRunsIntoOneFolderNeverMixTheirOutputs) {
 // A signal once the commit has begun lets it finish and tell the truth; a kill at any of its
 // renames leaves every name whole, and the next run cleans up after it.
 TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
-  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+  RequireOrFail(std::system("strace -V >/dev/null 2>&1") == 0, "needs strace");
   WriteRace(10);
   const Names outputs = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"};
   ASSERT_EQ(RunCli(folder.path(), {"-q", "-o", "new", "race.rpl"}).status, 0);
@@ -231,16 +242,14 @@ TEST_F(FaultTest, ASignalAtTheCommitLetsItFinishAndAKillLeavesWholeFiles) {
 // On FAT, which takes every spelling of a name for one file yet gives each its own identity,
 // and has no hard links, the replay is never replaced and older outputs are replaced whole.
 TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
-  if (geteuid() != 0 || std::system("command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null") != 0) {
-    GTEST_SKIP() << "needs root, fusefat and mkfs.vfat";
-  }
+  RequireOrFail(geteuid() == 0 && std::system("command -v fusefat >/dev/null && command -v mkfs.vfat >/dev/null") == 0,
+                "needs root, fusefat and mkfs.vfat");
   const auto disk = folder.path() / "disk";
   std::filesystem::create_directory(disk);
   const std::string image = (folder.path() / "fat.img").string();
   ASSERT_EQ(std::system(("mkfs.vfat -C '" + image + "' 4096 >/dev/null").c_str()), 0);
-  if (std::system(("fusefat -o rw+ '" + image + "' '" + disk.string() + "' >/dev/null 2>&1").c_str()) != 0) {
-    GTEST_SKIP() << "cannot mount with FUSE here";
-  }
+  RequireOrFail(std::system(("fusefat -o rw+ '" + image + "' '" + disk.string() + "' >/dev/null 2>&1").c_str()) == 0,
+                "cannot mount with FUSE here");
   WriteRace(10);
   const std::string race = replay.Build();
   folder.Write("disk/vh_canyon_ann.rpl", race);
@@ -259,14 +268,30 @@ TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
   EXPECT_EQ(names, (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
+// A run whose outputs could not all be put back, alone in its run, fails it, and says where
+// the older file is.
+TEST_F(FaultTest, ARunNotPutBackAloneFailsTheRun) {
+  RequireOrFail(std::system("strace -V >/dev/null 2>&1") == 0, "needs strace");
+  WriteRace(10);
+  for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}) folder.Write(name, "old");
+  // Bo's rename fails, then Ann's put-back, then its move aside, which a copy then makes.
+  const Outcome outcome =
+      CliProcess(folder.path(), {"-q", "--replace", "race.rpl"}, Traced("rename,renameat,renameat2:error=EACCES:when=2+"))
+          .Wait();
+  EXPECT_EQ(outcome.status, 1) << outcome.err;
+  EXPECT_EQ(outcome.out, "");
+  EXPECT_NE(outcome.err.find("; then could not put back VH_CANYON_Ann.rpl (new; its older file is "), std::string::npos)
+      << outcome.err;
+}
+
 // One folder through two paths, as two computers reach one share: a run through either waits
 // for the other's commit, never removes what the other is writing, and never replaces the
 // replay being split through the other path.
 TEST_F(FaultTest, TwoPathsToOneFolderShareItsLock) {
-  if (std::system("strace -V >/dev/null 2>&1 && command -v bindfs >/dev/null") != 0) GTEST_SKIP() << "needs strace and bindfs";
+  RequireOrFail(std::system("strace -V >/dev/null 2>&1 && command -v bindfs >/dev/null") == 0, "needs strace and bindfs");
   std::filesystem::create_directory(folder.path() / "out");
   const Bindfs other(folder.path() / "out", folder.path() / "mnt");
-  if (!other.mounted()) GTEST_SKIP() << "needs root and FUSE";
+  RequireOrFail(other.mounted(), "needs root and FUSE");
   WriteRace(10);
   const Names outputs = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"};
   const auto writing = [&] {
@@ -297,7 +322,7 @@ TEST_F(FaultTest, TwoPathsToOneFolderShareItsLock) {
 // Where the file system takes no locks (NFS without its lock service), the lock file alone
 // keeps runs apart, and leftovers are named, not removed.
 TEST_F(FaultTest, SplitsWhereTheFileSystemTakesNoLocks) {
-  if (std::system("strace -V >/dev/null 2>&1") != 0) GTEST_SKIP() << "needs strace";
+  RequireOrFail(std::system("strace -V >/dev/null 2>&1") == 0, "needs strace");
   WriteRace(10);
   const std::string left = "VH_CANYON_Ann.rpl.vehisect-999999999-0123456789abcdef-1.new";
   folder.Write(left, "partial");

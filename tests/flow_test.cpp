@@ -306,6 +306,42 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
   }
 }
 
+// A stop after earlier failures, a refusal and a decline still shows the failures, and says
+// which replays were split before it.
+TEST_F(FlowTest, AStopKeepsWhatWentWrongBeforeIt) {
+  class StoppingLast : public FakeForm {
+   public:
+    WindowFlow* flow = nullptr;
+    void SetProgressMax(int maximum) override {
+      FakeForm::SetProgressMax(maximum);
+      if (ticks.empty() && ++late == 2) flow->Stop();  // as the last replay is read through
+    }
+    int late = 0;
+  } form;
+  WindowFlow stopping(form);
+  form.flow = &stopping;
+  form.chooseVehicles = true;
+  form.ticks = {std::nullopt, std::vector<std::size_t>{0, 1}};
+  ReplayBuilder one = replay;
+  one.vehicles.resize(1);
+  one.records.pop_back();
+  std::filesystem::create_directory(folder.path() / "a");
+  std::filesystem::create_directory(folder.path() / "b");
+  stopping.SplitReplays({folder.Write("bad.rpl", "demoLevel\r\n"), folder.Write("one.rpl", one.Build()),
+                         folder.Write("a/race.rpl", replay.Build()), folder.Write("b/race.rpl", replay.Build()),
+                         folder.Write("race.rpl", replay.Build())});
+  form.Drain(stopping);
+  const std::vector<std::string> last(form.calls.end() - 2, form.calls.end());
+  EXPECT_EQ(last, (std::vector<std::string>{
+                      "message Vehisect: Stopped. Split before the stop: race.rpl.",
+                      "warning Could not split 2 of 5 replays; 1 were split, 2 left as they were. For those, no file "
+                      "was written or changed.\nIn " + PathToUtf8(folder.path()) + ":\n\n"
+                      "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file\n\n"
+                      "one.rpl: Only 1 Vehical, Nothing to Rip"}));
+  EXPECT_EQ(folder.Names(), (Names{"a", "b", "bad.rpl", "one.rpl", "race.rpl"}));
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b").size(), 3u);
+}
+
 // With "Choose vehicles", each replay is read through and shown first; the vehicles ticked are
 // written, each byte for byte as a full split writes it, and Cancel leaves a replay as it was
 // while the next one goes on.

@@ -29,5 +29,18 @@ TEST(SameRaceTest, ComparesEveryLineButTheRecordPointerAsTheFormatEndsLines) {
   EXPECT_FALSE(Same(Output("0", "3").substr(0, 40), Output("0", "3")));
 }
 
+// Any difference but the pointer, on either side: longer, shorter, or one byte changed in the
+// middle, is another race.
+TEST(SameRaceTest, AnyOtherDifferenceEitherWayIsAnotherRace) {
+  const std::string race = Output("0", "3") + "2,0.5\r\n0\r\nv1 ipos\r\n2,0.75\r\n0\r\nv2 ipos\r\n";
+  std::string changed = race;
+  changed[race.find("v1")] = 'w';
+  for (const std::string& other : {race + "x", race + "\r\n", race.substr(0, race.size() - 1), changed}) {
+    EXPECT_FALSE(Same(other, race)) << other;
+    EXPECT_FALSE(Same(race, other)) << other;
+  }
+  EXPECT_TRUE(Same(race, race));
+}
+
 }  // namespace
 }  // namespace vehisect
