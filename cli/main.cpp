@@ -225,10 +225,6 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   if (options.json && !options.list) throw UsageError{"--json goes with --list"};
   if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};
   if (options.replace && options.keepBoth) throw UsageError{"--replace and --keep-both do not go together"};
-  if (options.replace || options.keepBoth) {
-    const vehisect::OtherRace choice = options.replace ? vehisect::OtherRace::kReplace : vehisect::OtherRace::kKeepBoth;
-    options.split.commit.otherRace = [choice](const vehisect::OtherRaceQuestion&) { return choice; };
-  }
   return options;
 }
 
@@ -388,9 +384,13 @@ int SplitAll(Options& options) {
   for (const std::string& replay : options.replays) replays.push_back(PathFromUtf8(replay));
   vehisect::BatchOptions batch;
   batch.split = options.split;
-  batch.split.commit.cancel = &g_stop;
-  batch.split.commit.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
-  batch.split.commit.waiting = [](const std::filesystem::path& folder) {
+  batch.cancel = &g_stop;
+  if (options.replace || options.keepBoth) {
+    const vehisect::OtherRace choice = options.replace ? vehisect::OtherRace::kReplace : vehisect::OtherRace::kKeepBoth;
+    batch.otherRace = [choice](const vehisect::OtherRaceQuestion&) { return choice; };
+  }
+  batch.notice = [](const std::string& note) { std::cerr << "vehisect-cli: " << note << "\n"; };
+  batch.waiting = [](const std::filesystem::path& folder) {
     std::cerr << "vehisect-cli: waiting for another run writing to " << PathToUtf8(folder) << "\n";
   };
   batch.folderFor = [&folder](const std::filesystem::path&) { return folder; };
@@ -403,7 +403,12 @@ int SplitAll(Options& options) {
     for (const std::filesystem::path& file : outcome.files) std::cout << PathToUtf8(file) << "\n";
     FlushOutput();
     if (outcome.kind != vehisect::ReplayOutcome::Kind::kSplit) {
-      std::cerr << "vehisect-cli: " << outcome.message << "\n";
+      std::cerr << "vehisect-cli: " << outcome.message;
+      // The core names no option of ours: the way to another answer is the command line's.
+      if (outcome.kind == vehisect::ReplayOutcome::Kind::kDeclined && outcome.message.ends_with(vehisect::kAnotherRacesOutput)) {
+        std::cerr << "; use --replace to replace it or --keep-both to keep both";
+      }
+      std::cerr << "\n";
       status = 1;
     }
     for (const std::string& warning : outcome.warnings) std::cerr << "vehisect-cli: warning: " << warning << "\n";

@@ -70,9 +70,9 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "old");
 
   replay.recordCount = "";
-  SplitOptions replace;
-  replace.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), replace, window, folder.path());
+  CommitOptions replace;
+  replace.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
+  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), SplitOptions(), window, folder.path(), replace);
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
@@ -166,19 +166,18 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   out.Write("VH_CANYON_Ann (2).rpl", "");
   out.Write("vh_canyon_ann (3).rpl", "");
   std::vector<OtherRaceQuestion> asked;
-  SplitOptions options;
-  options.commit.otherRace = [&](const OtherRaceQuestion& question) {
+  CommitOptions options;
+  options.otherRace = [&](const OtherRaceQuestion& question) {
     asked.push_back(question);
     return OtherRace::kStop;
   };
   try {
-    SplitReplay(SystemFiles(), other, options, window, out.path());
+    SplitReplay(SystemFiles(), other, SplitOptions(), window, out.path(), options);
     ADD_FAILURE() << "another race's file was replaced";
   } catch (const ReplayError& e) {
     EXPECT_EQ(e.kind(), ReplayError::Kind::kOtherRace);
     EXPECT_EQ(std::string(e.what()), PathToUtf8(out.path() / "VH_CANYON_Ann.rpl") +
-                                         ": expected an output of this race or no file, found another race's output; "
-                                         "use --replace to replace it or --keep-both to keep both");
+                                         ": expected an output of this race or no file, found another race's output");
   }
   ASSERT_EQ(asked.size(), 1u);
   EXPECT_EQ(asked[0].files, (std::vector<std::filesystem::path>{out.path() / "VH_CANYON_Ann.rpl",
@@ -187,8 +186,8 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
 
-  options.commit.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
-  EXPECT_EQ(SplitReplay(SystemFiles(), other, options, window, out.path()).outputs,
+  options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
+  EXPECT_EQ(SplitReplay(SystemFiles(), other, SplitOptions(), window, out.path(), options).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_NE(out.Read("VH_CANYON_Ann (4).rpl").find("s2 ipos"), std::string::npos);
@@ -200,13 +199,13 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   replay.records.push_back(Shared("s2"));
   const auto second = folder.Write("race2.rpl", replay.Build());
   Batch batch(SystemFiles(), {});
-  SplitOptions options;
-  options.commit.batch = &batch;
+  CommitOptions options;
+  options.batch = &batch;
   const TempFolder out;
-  SplitReplay(SystemFiles(), first, options, window, out.path());
+  SplitReplay(SystemFiles(), first, SplitOptions(), window, out.path(), options);
   const std::string written = out.Read("VH_CANYON_Ann.rpl");
   try {
-    SplitReplay(SystemFiles(), second, options, window, out.path() / "." / "");
+    SplitReplay(SystemFiles(), second, SplitOptions(), window, out.path() / "." / "", options);
     ADD_FAILURE() << "the second replay replaced the first one's outputs";
   } catch (const ReplayError& e) {
     EXPECT_EQ(std::string(e.what()), PathToUtf8(second) + ": expected outputs of its own, found " +
@@ -216,7 +215,7 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), written);
   // Another folder is another set of names.
   const TempFolder elsewhere;
-  EXPECT_EQ(SplitReplay(SystemFiles(), second, options, window, elsewhere.path()).outputs.size(), 2u);
+  EXPECT_EQ(SplitReplay(SystemFiles(), second, SplitOptions(), window, elsewhere.path(), options).outputs.size(), 2u);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "replay/base/system_files.h"
 #include "replay/commit/folder_lock.h"
 #include "replay/run/names.h"
+#include "replay/run/splitter.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 #include "window/flow.h"

@@ -152,9 +152,9 @@ void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays)
 void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool useRecordPtr, bool chooseVehicles) {
   BatchOptions batch;
   batch.split.useRecordPtr = useRecordPtr;
-  batch.split.commit.cancel = &stop_;
-  batch.split.commit.otherRace = [this](const OtherRaceQuestion& question) { return AskOtherRace(question); };
-  batch.split.commit.waiting = [this](const std::filesystem::path& folder) { OnWaiting(folder); };
+  batch.cancel = &stop_;
+  batch.otherRace = [this](const OtherRaceQuestion& question) { return AskOtherRace(question); };
+  batch.waiting = [this](const std::filesystem::path& folder) { OnWaiting(folder); };
   batch.starting = [this](const std::filesystem::path& replay) { current_ = replay; };
   batch.finished = [this](const ReplayOutcome& outcome) { OnFinished(outcome); };
   batch.folderFor = [this](const std::filesystem::path& replay) { return OutputFolder(replay); };

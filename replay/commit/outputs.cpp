@@ -214,7 +214,7 @@ void FileOutputStore::Settle(const OtherRaces& others, OtherRace choice) {
   if (others.own != nullptr) options_.batch->CheckWritten(input_, others.own->final);
   if (choice == OtherRace::kReplace) return;
   throw ReplayError(PathToUtf8(others.question.files.front()), 0, "an output of this race or no file",
-                    "another race's output; use --replace to replace it or --keep-both to keep both",
+                    kAnotherRacesOutput,
                     ReplayError::Kind::kOtherRace);
 }
 

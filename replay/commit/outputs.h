@@ -14,6 +14,7 @@
 #include "replay/commit/batch.h"
 #include "replay/base/cancel.h"
 #include "replay/base/file_system.h"
+#include "replay/base/other_race.h"
 #include "replay/commit/run_files.h"
 
 namespace vehisect {
@@ -57,22 +58,6 @@ using Notice = std::function<void(const std::string&)>;
 
 /// How long a commit waits for another run's commit into the same folder.
 constexpr std::chrono::milliseconds kFolderWait{15000};
-
-/// What becomes of an existing file under an output's name that holds another race.
-enum class OtherRace {
-  kStop,      ///< nothing of the replay is written
-  kReplace,   ///< the new output replaces it
-  kKeepBoth,  ///< the new output takes the first free name "… (2).rpl", "… (3).rpl", …
-};
-
-/// The question put when outputs would replace files that hold another race.
-struct OtherRaceQuestion {
-  std::vector<std::filesystem::path> files;  ///< those files' paths
-  bool canReplace = true;          ///< false when one of them is an output of this very run
-};
-
-/// Answers the question; asked before the folder's lock is taken and anything is replaced.
-using OtherRaceChoice = std::function<OtherRace(const OtherRaceQuestion&)>;
 
 /// How a FileOutputStore commits, beyond where.
 struct CommitOptions {

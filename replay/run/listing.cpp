@@ -96,8 +96,7 @@ ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayP
   NullProgress quiet;
   SplitOptions options;
   options.asListed = true;
-  options.commit.cancel = cancel;
-  SplitReplay(replay, shown, options, quiet, store);
+  SplitReplay(replay, shown, options, quiet, store, cancel);
   for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
     VehicleListing& v = listing.vehicles[k];
     if (v.existing != Existing::kNone && store.Same(k)) v.existing = Existing::kSameRace;

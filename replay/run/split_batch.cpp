@@ -4,7 +4,9 @@
 #include "replay/base/paths.h"
 #include "replay/base/throttle.h"
 #include "replay/commit/batch.h"
+#include "replay/commit/outputs.h"
 #include "replay/commit/run_files.h"
+#include "replay/run/splitter.h"
 
 namespace vehisect {
 namespace {
@@ -39,13 +41,14 @@ ReplayOutcome::Kind KindOf(const ReplayError& e) {
 }
 
 ReplayOutcome SplitOne(FileSystem& files, const std::filesystem::path& replay, const BatchOptions& options,
-                       SplitOptions split, ProgressSink& progress) {
+                       const CommitOptions& commit, ProgressSink& progress) {
+  SplitOptions split = options.split;
   ReplayOutcome outcome;
   outcome.replay = replay;
   try {
     const std::filesystem::path folder = options.folderFor ? options.folderFor(replay) : replay.parent_path();
     if (options.chooseVehicles) {
-      const ReplayListing listing = ListReplay(files, replay, folder, &progress, split.commit.cancel);
+      const ReplayListing listing = ListReplay(files, replay, folder, &progress, options.cancel);
       // One vehicle is refused by the split, as without a choice.
       if (listing.vehicles.size() > 1) {
         const std::optional<std::vector<int>> chosen = options.chooseVehicles(replay, listing);
@@ -57,7 +60,7 @@ ReplayOutcome SplitOne(FileSystem& files, const std::filesystem::path& replay, c
         for (const int position : *chosen) split.vehicles.push_back(std::to_string(position));
       }
     }
-    SplitResult result = SplitReplay(files, replay, split, progress, folder);
+    SplitResult result = SplitReplay(files, replay, split, progress, folder, commit);
     outcome.files = std::move(result.files);
     outcome.warnings = std::move(result.warnings);
     if (result.refused) {
@@ -88,15 +91,18 @@ bool CanWriteIn(FileSystem& files, const std::filesystem::path& folder) {
 std::vector<ReplayOutcome> SplitBatch(FileSystem& files, const std::vector<std::filesystem::path>& replays,
                                       const BatchOptions& options, ProgressSink& progress) {
   Batch batch(files, replays);
-  SplitOptions split = options.split;
-  split.commit.batch = &batch;
-  const CancelToken* stop = split.commit.cancel;
+  CommitOptions commit;
+  commit.batch = &batch;
+  commit.cancel = options.cancel;
+  commit.otherRace = options.otherRace;
+  commit.waiting = options.waiting;
+  commit.notice = options.notice;
   std::vector<ReplayOutcome> outcomes;
   for (const std::filesystem::path& replay : replays) {
-    if (stop != nullptr && stop->requested()) break;
+    if (options.cancel != nullptr && options.cancel->requested()) break;
     if (options.starting) options.starting(replay);
     ThrottledProgress throttled(progress, options.progressEvery);
-    outcomes.push_back(SplitOne(files, replay, options, split, throttled));
+    outcomes.push_back(SplitOne(files, replay, options, commit, throttled));
     if (options.finished) options.finished(outcomes.back());
     if (outcomes.back().kind == ReplayOutcome::Kind::kStopped) break;
   }

@@ -7,10 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "replay/base/cancel.h"
 #include "replay/base/file_system.h"
+#include "replay/base/other_race.h"
 #include "replay/run/listing.h"
 #include "replay/run/progress_sink.h"
-#include "replay/run/splitter.h"
+#include "replay/run/split_options.h"
 
 namespace vehisect {
 
@@ -33,8 +35,17 @@ struct ReplayOutcome {
 
 /// What a front end asks of a batch, beyond its replays.
 struct BatchOptions {
-  /// How each replay is split; its commit's stop, notice and question serve the whole batch.
+  /// How each replay is split.
   SplitOptions split;
+  /// The player's stop: honoured while a replay is read, and while a commit waits for its
+  /// folder; once a commit has begun it runs to its end.
+  const CancelToken* cancel = nullptr;
+  /// Asked about existing files of another race under the outputs' names; none: kStop.
+  OtherRaceChoice otherRace;
+  /// Told once, with the folder, when a commit must wait for another run's lock on it.
+  std::function<void(const std::filesystem::path& folder)> waiting;
+  /// Hears which leftovers of other runs a commit removes or leaves.
+  std::function<void(const std::string& note)> notice;
   /// The folder for the outputs of `replay`; none: the replay's own folder.
   std::function<std::filesystem::path(const std::filesystem::path& replay)> folderFor;
   /// Told as each replay begins, before any progress of it.

@@ -28,9 +28,10 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
 // Splits `replay`, read from the file `replayPath` where there is one, and named
 // `replayName` in errors.
 SplitResult SplitStream(std::istream& replay, const std::filesystem::path& replayPath, const std::string& replayName,
-                        const SplitOptions& options, ProgressSink& window, OutputStore& store) {
+                        const SplitOptions& options, const CommitOptions& commit, ProgressSink& progress,
+                        OutputStore& store) {
   const CancelToken never;
-  const CancelToken& cancel = options.commit.cancel != nullptr ? *options.commit.cancel : never;
+  const CancelToken& cancel = commit.cancel != nullptr ? *commit.cancel : never;
   LineReader reader(replay, replayName);
   ReplayHeader header = ReadHeader(reader);
   if (header.vehicleCount == 1 && !options.asListed) return {true, {}, {}, {}};
@@ -42,7 +43,7 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
   for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
   std::vector<std::filesystem::path> paths;
   for (const std::string& name : result.outputs) paths.push_back(store.PathOf(name));
-  if (options.commit.batch != nullptr) options.commit.batch->Check(replayPath, paths);
+  if (commit.batch != nullptr) commit.batch->Check(replayPath, paths);
   cancel.ThrowIfRequested(replayName);
   try {
     // Declared first, so that it outlives the writers whose buffers it writes.
@@ -60,7 +61,7 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
       }
     }
 
-    window.SetProgressMax(static_cast<float>(header.records));
+    progress.SetProgressMax(static_cast<float>(header.records));
     StateRecord record;
     const auto write = [&record](OutputWriter& writer) {
       for (const std::string_view piece : record.pieces) writer.Write(piece);
@@ -74,7 +75,7 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
       } else if (OutputWriter* writer = writerOf[record.vehicle]) {
         write(*writer);
       }
-      window.SetProgressValue(static_cast<float>(r));
+      progress.SetProgressValue(static_cast<float>(r));
     }
     for (OutputWriter& writer : writers) writer.Flush();
     background.Wait();
@@ -92,7 +93,7 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
     throw;
   }
   result.warnings = store.warnings();
-  if (options.commit.batch != nullptr) options.commit.batch->Add(replayPath, result.files);
+  if (commit.batch != nullptr) commit.batch->Add(replayPath, result.files);
   return result;
 }
 
@@ -103,28 +104,31 @@ std::string RefusalOnOneLine() {
   return line.replace(line.find("\r\n"), 2, ", ");
 }
 
-SplitResult SplitReplay(std::istream& replay, const std::string& replayName,
-                        const SplitOptions& options, ProgressSink& window, OutputStore& outputs) {
-  return SplitStream(replay, {}, replayName, options, window, outputs);
+SplitResult SplitReplay(std::istream& replay, const std::string& replayName, const SplitOptions& options,
+                        ProgressSink& progress, OutputStore& outputs, const CancelToken* cancel) {
+  CommitOptions commit;
+  commit.cancel = cancel;
+  return SplitStream(replay, {}, replayName, options, commit, progress, outputs);
 }
 
 SplitResult SplitReplay(std::istream& replay, const std::string& replayName, bool useRecordPtr,
-                        ProgressSink& window, OutputStore& outputs) {
+                        ProgressSink& progress, OutputStore& outputs) {
   SplitOptions options;
   options.useRecordPtr = useRecordPtr;
-  return SplitReplay(replay, replayName, options, window, outputs);
+  return SplitReplay(replay, replayName, options, progress, outputs);
 }
 
 SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPath, const SplitOptions& options,
-                        ProgressSink& progress, const std::filesystem::path& outputFolder) {
+                        ProgressSink& progress, const std::filesystem::path& outputFolder,
+                        const CommitOptions& commit) {
   const std::string shown = PathToUtf8(replayPath);
   SplitResult result;
   {
     std::ifstream replay = OpenReplay(replayPath, shown);
-    CommitOptions commit = options.commit;
-    commit.sameRace = [](std::istream& existing, std::istream& fresh) { return SameRace(existing, fresh); };
-    FileOutputStore outputs(files, outputFolder, replayPath, std::move(commit));
-    result = SplitStream(replay, replayPath, shown, options, progress, outputs);
+    CommitOptions races = commit;
+    races.sameRace = [](std::istream& existing, std::istream& fresh) { return SameRace(existing, fresh); };
+    FileOutputStore outputs(files, outputFolder, replayPath, races);
+    result = SplitStream(replay, replayPath, shown, options, commit, progress, outputs);
   }  // every file is closed before the caller reports the end
   return result;
 }
