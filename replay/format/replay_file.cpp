@@ -6,9 +6,8 @@
 
 namespace vehisect {
 
-std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& shown) {
-  std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+std::unique_ptr<std::istream> OpenReplay(FileSystem& files, const std::filesystem::path& path, const std::string& shown) {
+  const auto status = files.Status(path);
   if (!std::filesystem::exists(status)) throw ReplayError(shown, 0, "a replay file", "no such file");
   if (std::filesystem::is_directory(status)) throw ReplayError(shown, 0, "a replay file", "that it is a folder, not a replay");
   // A pipe or device could block the window forever, or never end.
@@ -16,8 +15,8 @@ std::ifstream OpenReplay(const std::filesystem::path& path, const std::string& s
     throw ReplayError(shown, 0, "a replay file", "a special file");
   }
   errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw ReplayError(shown, 0, "to open the replay", SystemErrorText(errno));
+  std::unique_ptr<std::istream> in = files.Read(path);
+  if (!*in) throw ReplayError(shown, 0, "to open the replay", SystemErrorText(errno));
   return in;
 }
 

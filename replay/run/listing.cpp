@@ -78,8 +78,8 @@ ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayP
   const std::string shown = PathToUtf8(replayPath);
   ReplayListing listing;
   {
-    std::ifstream replay = OpenReplay(replayPath, shown);
-    listing = ListReplay(replay, shown, progress, cancel);
+    const std::unique_ptr<std::istream> replay = OpenReplay(files, replayPath, shown);
+    listing = ListReplay(*replay, shown, progress, cancel);
   }
   bool any = false;
   for (VehicleListing& v : listing.vehicles) {
@@ -91,12 +91,12 @@ ReplayListing ListReplay(FileSystem& files, const std::filesystem::path& replayP
   }
   // Only a file that exists is compared, by splitting the replay once more into comparers.
   if (!any) return listing;
-  std::ifstream replay = OpenReplay(replayPath, shown);
+  const std::unique_ptr<std::istream> replay = OpenReplay(files, replayPath, shown);
   ComparingStore store(files, outputFolder);
   NullProgress quiet;
   SplitOptions options;
   options.asListed = true;
-  SplitReplay(replay, shown, options, quiet, store, cancel);
+  SplitReplay(*replay, shown, options, quiet, store, cancel);
   for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
     VehicleListing& v = listing.vehicles[k];
     if (v.existing != Existing::kNone && store.Same(k)) v.existing = Existing::kSameRace;

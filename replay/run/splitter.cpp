@@ -1,7 +1,6 @@
 #include "replay/run/splitter.h"
 
 #include <deque>
-#include <fstream>
 
 #include "replay/base/error.h"
 #include "replay/format/header.h"
@@ -124,11 +123,11 @@ SplitResult SplitReplay(FileSystem& files, const std::filesystem::path& replayPa
   const std::string shown = PathToUtf8(replayPath);
   SplitResult result;
   {
-    std::ifstream replay = OpenReplay(replayPath, shown);
+    const std::unique_ptr<std::istream> replay = OpenReplay(files, replayPath, shown);
     CommitOptions races = commit;
     races.sameRace = [](std::istream& existing, std::istream& fresh) { return SameRace(existing, fresh); };
     FileOutputStore outputs(files, outputFolder, replayPath, races);
-    result = SplitStream(replay, replayPath, shown, options, commit, progress, outputs);
+    result = SplitStream(*replay, replayPath, shown, options, commit, progress, outputs);
   }  // every file is closed before the caller reports the end
   return result;
 }
