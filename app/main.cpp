@@ -4,7 +4,7 @@
 #include <QStringList>
 
 #include "replay/base/paths.h"
-#include "window/form1.h"
+#include "window/main_window.h"
 #include "window/texts.h"
 
 int main(int argc, char** argv) {
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   // Replays given at start-up, as a file manager's "Open with" passes them, are split at once.
   std::vector<std::filesystem::path> replays;
   for (const QString& arg : parser.positionalArguments()) replays.push_back(vehisect::PathFromUtf8(arg.toStdString()));
-  Form1 form(std::move(replays));
+  MainWindow form(std::move(replays));
   form.show();
   return app.exec();
 }

@@ -5,7 +5,7 @@
 #include <shellapi.h>
 
 #include "replay/base/encoding.h"
-#include "window/form1_win32.h"
+#include "window/main_window_win32.h"
 #include "window/texts.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
@@ -34,7 +34,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   }
   int status = 0;
   {
-    Form1 form(std::move(replays));
+    MainWindow form(std::move(replays));
     status = form.Run(show);
   }
   if (SUCCEEDED(com)) CoUninitialize();

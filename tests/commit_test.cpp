@@ -5,7 +5,7 @@
 #include <sstream>
 #include <thread>
 
-#include "fake_window.h"
+#include "fake_progress.h"
 #include "memory_files.h"
 #include "recorded_files.h"
 #include "replay/base/error.h"
@@ -47,7 +47,7 @@ class CommitTest : public ::testing::Test {
  protected:
   TempFolder folder;
   ReplayBuilder replay;
-  FakeWindow window;
+  FakeProgress progress;
   const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
   const Names after = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"};
   TempFolder out;
@@ -246,7 +246,7 @@ TEST_F(CommitTest, RemovesOnlyTheLeftoversOfRunsProvenGone) {
     options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
     std::istringstream in(replay.Build());
     FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
-    SplitReplay(in, "race.rpl", false, window, store);
+    SplitReplay(in, "race.rpl", false, progress, store);
     const auto path = [&](const std::string& name) { return PathToUtf8(out.path() / name); };
     // Where no claim can be had, nothing is proven: all is named, in the folder's order.
     std::vector<std::string> expected;
@@ -306,7 +306,7 @@ TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
     return OtherRace::kKeepBoth;
   };
   FileOutputStore store(files, out.path(), folder.path() / "race.rpl", options);
-  EXPECT_EQ(SplitReplay(in, "race.rpl", false, window, store).outputs,
+  EXPECT_EQ(SplitReplay(in, "race.rpl", false, progress, store).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy (2).rpl"}));
   EXPECT_EQ(asked, 1);
   EXPECT_EQ(files.Names(out.path()), (Names{"VH_CANYON_Ann.rpl", "VH_CANYON_Ann (2).rpl", "VH_CANYON_Bo.rpl",

@@ -9,7 +9,7 @@
 #endif
 
 #include "memory_store.h"
-#include "fake_window.h"
+#include "fake_progress.h"
 #include "replay/base/error.h"
 #include "replay/commit/folder_lock.h"
 #include "replay/base/system_files.h"
@@ -28,12 +28,12 @@ class FileSplitTest : public ::testing::Test {
  protected:
   TempFolder folder;
   ReplayBuilder replay;
-  FakeWindow window;
+  FakeProgress progress;
 
   FileSplitTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
   SplitResult Split(const std::filesystem::path& input) {
-    return SplitReplay(SystemFiles(), input, false, window, folder.path());
+    return SplitReplay(SystemFiles(), input, false, progress, folder.path());
   }
 
   std::string ErrorOf(const std::filesystem::path& input) {
@@ -55,7 +55,7 @@ TEST_F(FileSplitTest, WritesTheSameBytesAsTheStreamRunAndNothingElse) {
 
   std::istringstream in(replay.Build());
   MemoryOutputStore memory;
-  FakeWindow quiet;
+  FakeProgress quiet;
   SplitReplay(in, "race.rpl", false, quiet, memory);
   for (const auto& [name, bytes] : memory.files()) EXPECT_EQ(folder.Read(name), bytes) << name;
 }
@@ -72,7 +72,7 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   replay.recordCount = "";
   CommitOptions replace;
   replace.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), SplitOptions(), window, folder.path(), replace);
+  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), SplitOptions(), progress, folder.path(), replace);
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
@@ -147,7 +147,7 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   EXPECT_EQ(ErrorOf(fifo), PathToUtf8(fifo) + ": expected a replay file, found a special file");
 #endif
-  EXPECT_TRUE(window.calls.empty());
+  EXPECT_TRUE(progress.calls.empty());
 }
 
 // A file of the same race is replaced whatever the check box said; any other file is only
@@ -155,8 +155,8 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
 TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   const auto input = folder.Write("race.rpl", replay.Build());
   const TempFolder out;
-  SplitReplay(SystemFiles(), input, false, window, out.path());
-  EXPECT_EQ(SplitReplay(SystemFiles(), input, true, window, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  SplitReplay(SystemFiles(), input, false, progress, out.path());
+  EXPECT_EQ(SplitReplay(SystemFiles(), input, true, progress, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_NE(out.Read("VH_CANYON_Ann.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 
   replay.records.push_back(Shared("s2"));
@@ -172,7 +172,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
     return OtherRace::kStop;
   };
   try {
-    SplitReplay(SystemFiles(), other, SplitOptions(), window, out.path(), options);
+    SplitReplay(SystemFiles(), other, SplitOptions(), progress, out.path(), options);
     ADD_FAILURE() << "another race's file was replaced";
   } catch (const ReplayError& e) {
     EXPECT_EQ(e.kind(), ReplayError::Kind::kOtherRace);
@@ -187,7 +187,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
 
   options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
-  EXPECT_EQ(SplitReplay(SystemFiles(), other, SplitOptions(), window, out.path(), options).outputs,
+  EXPECT_EQ(SplitReplay(SystemFiles(), other, SplitOptions(), progress, out.path(), options).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_NE(out.Read("VH_CANYON_Ann (4).rpl").find("s2 ipos"), std::string::npos);
@@ -202,10 +202,10 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   CommitOptions options;
   options.batch = &batch;
   const TempFolder out;
-  SplitReplay(SystemFiles(), first, SplitOptions(), window, out.path(), options);
+  SplitReplay(SystemFiles(), first, SplitOptions(), progress, out.path(), options);
   const std::string written = out.Read("VH_CANYON_Ann.rpl");
   try {
-    SplitReplay(SystemFiles(), second, SplitOptions(), window, out.path() / "." / "", options);
+    SplitReplay(SystemFiles(), second, SplitOptions(), progress, out.path() / "." / "", options);
     ADD_FAILURE() << "the second replay replaced the first one's outputs";
   } catch (const ReplayError& e) {
     EXPECT_EQ(std::string(e.what()), PathToUtf8(second) + ": expected outputs of its own, found " +
@@ -215,7 +215,7 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), written);
   // Another folder is another set of names.
   const TempFolder elsewhere;
-  EXPECT_EQ(SplitReplay(SystemFiles(), second, SplitOptions(), window, elsewhere.path(), options).outputs.size(), 2u);
+  EXPECT_EQ(SplitReplay(SystemFiles(), second, SplitOptions(), progress, elsewhere.path(), options).outputs.size(), 2u);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(HeaderTest, RefusesAOneVehicleReplayWhateverFollowsTheCount) {
   EXPECT_TRUE(result.refused);
   EXPECT_TRUE(result.outputs.empty());
   EXPECT_TRUE(store.files().empty());
-  EXPECT_TRUE(window.calls.empty());
+  EXPECT_TRUE(progress.calls.empty());
 }
 
 TEST_F(HeaderTest, RejectsFilesTheLayoutDoesNotFit) {

@@ -24,7 +24,7 @@
 #include <set>
 #include <sstream>
 
-#include "fake_window.h"
+#include "fake_progress.h"
 #include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"

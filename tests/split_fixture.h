@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "fake_window.h"
+#include "fake_progress.h"
 #include "memory_store.h"
 #include "replay/base/error.h"
 #include "replay/run/splitter.h"
@@ -19,14 +19,14 @@ namespace vehisect::testing {
 class SplitterTest : public ::testing::Test {
  protected:
   ReplayBuilder replay;
-  FakeWindow window;
+  FakeProgress progress;
   MemoryOutputStore store;
 
   SplitResult Split(bool useRecordPtr = false) { return SplitText(replay.Build(), useRecordPtr); }
 
   SplitResult SplitText(const std::string& text, bool useRecordPtr = false) {
     std::istringstream in(text);
-    return SplitReplay(in, "race.rpl", useRecordPtr, window, store);
+    return SplitReplay(in, "race.rpl", useRecordPtr, progress, store);
   }
 
   // The message of the error the run raises; the run must leave no output behind.
@@ -35,7 +35,7 @@ class SplitterTest : public ::testing::Test {
       SplitText(text);
     } catch (const ReplayError& e) {
       EXPECT_TRUE(store.files().empty());
-      for (const std::string& call : window.calls) EXPECT_EQ(call.rfind("max ", 0), 0u) << call;
+      for (const std::string& call : progress.calls) EXPECT_EQ(call.rfind("max ", 0), 0u) << call;
       return e.what();
     }
     return "no error";

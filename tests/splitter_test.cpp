@@ -36,8 +36,8 @@ TEST_F(SplitterTest, SplitsTwoVehiclesIntoTwoReplays) {
 TEST_F(SplitterTest, ReportsProgressThroughTheWindow) {
   replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")};
   Split();
-  EXPECT_EQ(window.calls, (std::vector<std::string>{"max 3"}));
-  EXPECT_EQ(window.value, 3);
+  EXPECT_EQ(progress.calls, (std::vector<std::string>{"max 3"}));
+  EXPECT_EQ(progress.value, 3);
 }
 
 }  // namespace

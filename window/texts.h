@@ -10,20 +10,20 @@ inline constexpr const char* kTitle = "Vehisect";
 inline constexpr const char* kOpen = "Open";
 inline constexpr const char* kWorking = "Working...";
 /// The caption of the check box, and its tooltip.
-inline constexpr const char* kCheck1 = "Use demoRecordPtr";
-inline constexpr const char* kCheck1Tooltip =
+inline constexpr const char* kRecordPtr = "Use demoRecordPtr";
+inline constexpr const char* kRecordPtrTooltip =
     "Unticked (the usual choice), every output's \"demoRecordPtr\" is set to the race's "
     "record count.\nTicked, every output keeps the race replay's own \"demoRecordPtr\" value "
     "instead: tick it if the outputs do not play back in the game as the race did.";
 /// The second check box, and its tooltip.
-inline constexpr const char* kCheck2 = "Choose vehicles";
-inline constexpr const char* kCheck2Tooltip =
+inline constexpr const char* kChooseVehicles = "Choose vehicles";
+inline constexpr const char* kChooseVehiclesTooltip =
     "Ticked, each replay is read first and shown with its vehicles, so that you can choose which "
     "of them to split.\nUnticked (the usual choice), every vehicle is split.";
 /// The captions above as the windows show them, with their access keys.
 inline constexpr const char* kOpenKey = "&Open";
-inline constexpr const char* kCheck1Key = "&Use demoRecordPtr";
-inline constexpr const char* kCheck2Key = "&Choose vehicles";
+inline constexpr const char* kRecordPtrKey = "&Use demoRecordPtr";
+inline constexpr const char* kChooseVehiclesKey = "&Choose vehicles";
 /// The "Choose vehicles" dialog: what it asks, its columns, what a file of an output's name
 /// holds, the control that ticks all, and its buttons.
 inline constexpr const char* kChooseIntro = "Split these vehicles of ";

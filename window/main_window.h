@@ -15,12 +15,12 @@ class QPushButton;
 /// The program's one window: "Open" chooses replays and splits each into its own folder, with
 /// a progress bar, the "Use demoRecordPtr" option and "Choose vehicles"; replays may also be
 /// dropped on it.
-class Form1 : public QWidget, public vehisect::FlowWindow {
+class MainWindow : public QWidget, public vehisect::FlowWindow {
   Q_OBJECT
 
  public:
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
-  explicit Form1(std::vector<std::filesystem::path> replays = {}, QWidget* parent = nullptr);
+  explicit MainWindow(std::vector<std::filesystem::path> replays = {}, QWidget* parent = nullptr);
 
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }
@@ -53,12 +53,12 @@ class Form1 : public QWidget, public vehisect::FlowWindow {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
-  void Command1_Click();
+  void OnOpenClicked();
 
-  QPushButton* command1_;
-  QProgressBar* progressBar1_;
-  QCheckBox* check1_;
-  QCheckBox* check2_;
+  QPushButton* openButton_;
+  QProgressBar* progressBar_;
+  QCheckBox* recordPtrBox_;
+  QCheckBox* chooseVehiclesBox_;
   vehisect::WindowFlow flow_;
   std::vector<std::filesystem::path> startReplays_;
 };

@@ -17,7 +17,7 @@
 #include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
-#include "window/form1_win32.h"
+#include "window/main_window_win32.h"
 
 namespace {
 
@@ -86,21 +86,21 @@ class BoxAnswerer {
   std::thread thread_;
 };
 
-// Form1 as a test sees it during a run.
-class WatchedForm : public Form1 {
+// MainWindow as a test sees it during a run.
+class WatchedForm : public MainWindow {
  public:
-  using Form1::Form1;
+  using MainWindow::MainWindow;
   std::vector<std::wstring> captions;
   int largestValue = 0;
   std::function<void()> duringRun;
 
   void SetProgressMax(int maximum) override {
-    Form1::SetProgressMax(maximum);
+    MainWindow::SetProgressMax(maximum);
     captions.push_back(TextOf(command1()));
     if (duringRun) std::exchange(duringRun, nullptr)();
   }
   void Post(std::function<void()> task) override {
-    vehisect::testing::PostInLockStep([this](std::function<void()> t) { Form1::Post(std::move(t)); }, std::move(task));
+    vehisect::testing::PostInLockStep([this](std::function<void()> t) { MainWindow::Post(std::move(t)); }, std::move(task));
   }
   // The open-file dialog, answered with `chosen`.
   std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path&) override {
@@ -110,7 +110,7 @@ class WatchedForm : public Form1 {
   std::vector<std::filesystem::path> chosen;
   int choices = 0;
   void SetProgressValue(int value) override {
-    Form1::SetProgressValue(value);
+    MainWindow::SetProgressValue(value);
     if (progressBar1() != nullptr) {
       largestValue = std::max(largestValue, static_cast<int>(SendMessageW(progressBar1(), PBM_GETPOS, 0, 0)));
     }
@@ -140,7 +140,7 @@ void PumpUntil(const std::function<bool()>& done) {
   }
 }
 
-class Form1Win32Test : public ::testing::Test {
+class MainWindowWin32Test : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
     const INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
@@ -152,7 +152,7 @@ class Form1Win32Test : public ::testing::Test {
   BoxAnswerer boxes;
   WatchedForm form;
 
-  Form1Win32Test() {
+  MainWindowWin32Test() {
     replay.vehicles.push_back({"truck.trk", "Cy"});
     replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
     EXPECT_TRUE(form.Create(SW_SHOWNORMAL));
@@ -168,7 +168,7 @@ class Form1Win32Test : public ::testing::Test {
   std::string Shown(const std::filesystem::path& path) const { return vehisect::PathToUtf8(path); }
 };
 
-TEST_F(Form1Win32Test, SplitsAReplayIntoItsFolderAndCloses) {
+TEST_F(MainWindowWin32Test, SplitsAReplayIntoItsFolderAndCloses) {
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_EQ(form.captions, std::vector<std::wstring>{L"Working..."});
   EXPECT_EQ(form.largestValue, 4);
@@ -178,13 +178,13 @@ TEST_F(Form1Win32Test, SplitsAReplayIntoItsFolderAndCloses) {
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
 }
 
-TEST_F(Form1Win32Test, TheCheckBoxCarriesTheRecordPointer) {
+TEST_F(MainWindowWin32Test, TheCheckBoxCarriesTheRecordPointer) {
   SendMessageW(form.check1(), BM_CLICK, 0, 0);
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 }
 
-TEST_F(Form1Win32Test, RefusesAOneVehicleReplayAndCloses) {
+TEST_F(MainWindowWin32Test, RefusesAOneVehicleReplayAndCloses) {
   replay.vehicleCount = "1";
   Open({folder.Write("one.rpl", replay.Build())});
   EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Aborting: Only 1 Vehical\r\nNothing to Rip"});
@@ -192,7 +192,7 @@ TEST_F(Form1Win32Test, RefusesAOneVehicleReplayAndCloses) {
   EXPECT_EQ(folder.Names(), Names{"one.rpl"});
 }
 
-TEST_F(Form1Win32Test, ShowsAFailureAndStaysReady) {
+TEST_F(MainWindowWin32Test, ShowsAFailureAndStaysReady) {
   replay.recordCount = "5";
   const auto input = folder.Write("short.rpl", replay.Build());
   Open({input});
@@ -208,7 +208,7 @@ TEST_F(Form1Win32Test, ShowsAFailureAndStaysReady) {
   EXPECT_EQ(form.hwnd(), nullptr);
 }
 
-TEST_F(Form1Win32Test, AsksBeforeReplacingAnotherRacesFiles) {
+TEST_F(MainWindowWin32Test, AsksBeforeReplacingAnotherRacesFiles) {
   const auto input = folder.Write("race.rpl", replay.Build());
   folder.Write("VH_CANYON_Ann.rpl", "another race");
   folder.Write("VH_CANYON_Bo.rpl", "another race");
@@ -235,7 +235,7 @@ TEST_F(Form1Win32Test, AsksBeforeReplacingAnotherRacesFiles) {
   EXPECT_EQ(form.hwnd(), nullptr);
 }
 
-TEST_F(Form1Win32Test, TakesNoInputDuringARunAndACloseStopsIt) {
+TEST_F(MainWindowWin32Test, TakesNoInputDuringARunAndACloseStopsIt) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.duringRun = [&] {
     EXPECT_FALSE(IsWindowEnabled(form.command1()));
@@ -250,7 +250,7 @@ TEST_F(Form1Win32Test, TakesNoInputDuringARunAndACloseStopsIt) {
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
-TEST_F(Form1Win32Test, EscapeStopsARunAndLeavesTheWindowReady) {
+TEST_F(MainWindowWin32Test, EscapeStopsARunAndLeavesTheWindowReady) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.duringRun = [&] { SendMessageW(form.hwnd(), WM_KEYDOWN, VK_ESCAPE, 0); };
   Open({input});
@@ -262,7 +262,7 @@ TEST_F(Form1Win32Test, EscapeStopsARunAndLeavesTheWindowReady) {
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
-TEST_F(Form1Win32Test, SetsASecondWindowOffTheFirstSoThatBothCanBeSeen) {
+TEST_F(MainWindowWin32Test, SetsASecondWindowOffTheFirstSoThatBothCanBeSeen) {
   WatchedForm second;
   ASSERT_TRUE(second.Create(SW_SHOWNORMAL));
   RECT first{}, next{};
@@ -288,7 +288,7 @@ HDROP DropOf(const std::vector<std::filesystem::path>& files) {
 
 // Every box stands in the middle of its own window, as far as the screen lets it, and is never
 // taller than the screen's work area, however long its text.
-TEST_F(Form1Win32Test, CentresEveryBoxOnItsWindowWithinTheScreen) {
+TEST_F(MainWindowWin32Test, CentresEveryBoxOnItsWindowWithinTheScreen) {
   SetWindowPos(form.hwnd(), nullptr, 30, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
   form.ShowMessage("Finished", "Vehisect");
   std::string details;
@@ -311,7 +311,7 @@ TEST_F(Form1Win32Test, CentresEveryBoxOnItsWindowWithinTheScreen) {
   EXPECT_LE(shown[1].bottom, work.bottom);
 }
 
-TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
+TEST_F(MainWindowWin32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   const auto first = folder.Write("race1.rpl", replay.Build());
   std::filesystem::create_directory(folder.path() / "other");
   const auto second = folder.Write("other/race2.rpl", replay.Build());
@@ -328,7 +328,7 @@ TEST_F(Form1Win32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
 }
 
-TEST(Form1Win32StartTest, SplitsTheReplaysItWasStartedWith) {
+TEST(MainWindowWin32StartTest, SplitsTheReplaysItWasStartedWith) {
   TempFolder folder;
   ReplayBuilder replay;
   replay.records = {Shared("s1")};
@@ -342,10 +342,10 @@ TEST(Form1Win32StartTest, SplitsTheReplaysItWasStartedWith) {
 }
 
 // Every text fits its control at the DPIs of common screens: 100, 150 and 200 %.
-TEST(Form1Win32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
+TEST(MainWindowWin32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
   for (const UINT dpi : {96u, 144u, 192u}) {
-    const Form1Layout layout = Form1::LayoutFor(dpi);
-    const UniqueFont font = Form1::MessageFont(dpi);
+    const MainWindowLayout layout = MainWindow::LayoutFor(dpi);
+    const UniqueFont font = MainWindow::MessageFont(dpi);
     const HDC dc = GetDC(nullptr);
     const HGDIOBJ old = SelectObject(dc, font.get());
     SIZE check{}, choose{}, working{};

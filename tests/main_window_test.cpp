@@ -25,7 +25,7 @@
 #include "replay_builder.h"
 #include "temp_folder.h"
 #include "window/flow.h"
-#include "window/form1.h"
+#include "window/main_window.h"
 #include "window/texts.h"
 
 namespace {
@@ -50,22 +50,22 @@ void PrintTo(const Shown& s, std::ostream* os) {
       << s.informative.toStdString() << " / " << s.details.toStdString();
 }
 
-// Form1 as a test sees it during a run: the caption and bar at every progress step.
-class WatchedForm : public Form1 {
+// MainWindow as a test sees it during a run: the caption and bar at every progress step.
+class WatchedForm : public MainWindow {
  public:
   std::vector<QString> captions;
   int largestValue = 0;
   std::function<void()> duringRun;
 
   void SetProgressValue(int value) override {
-    Form1::SetProgressValue(value);
+    MainWindow::SetProgressValue(value);
     captions.push_back(Button()->text());
     largestValue = std::max(largestValue, Bar()->value());
   }
 
   // The run has read the header and starts on the records.
   void SetProgressMax(int maximum) override {
-    Form1::SetProgressMax(maximum);
+    MainWindow::SetProgressMax(maximum);
     captions.push_back(Button()->text());
     if (duringRun) std::exchange(duringRun, nullptr)();
   }
@@ -79,15 +79,15 @@ class WatchedForm : public Form1 {
   int choices = 0;
 
   void Post(std::function<void()> task) override {
-    vehisect::testing::PostInLockStep([this](std::function<void()> t) { Form1::Post(std::move(t)); }, std::move(task));
+    vehisect::testing::PostInLockStep([this](std::function<void()> t) { MainWindow::Post(std::move(t)); }, std::move(task));
   }
 
-  QPushButton* Button() { return findChild<QPushButton*>("Command1"); }
-  QProgressBar* Bar() { return findChild<QProgressBar*>("ProgressBar1"); }
-  QCheckBox* Box() { return findChild<QCheckBox*>("Check1"); }
+  QPushButton* Button() { return findChild<QPushButton*>("OpenButton"); }
+  QProgressBar* Bar() { return findChild<QProgressBar*>("ProgressBar"); }
+  QCheckBox* Box() { return findChild<QCheckBox*>("RecordPtrBox"); }
 };
 
-class Form1Test : public ::testing::Test {
+class MainWindowTest : public ::testing::Test {
  public:
   static void SetUpTestSuite() {
     static int argc = 1;
@@ -109,7 +109,7 @@ class Form1Test : public ::testing::Test {
   std::function<void(QDialog*)> onChoose;  // plays the "Choose vehicles" dialog once
   QTimer answerer;
 
-  Form1Test() {
+  MainWindowTest() {
     replay.vehicles.push_back({"truck.trk", "Cy"});
     replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
     // Answers every message box with OK, and a question with `answer`, as soon as it is up.
@@ -148,7 +148,7 @@ class Form1Test : public ::testing::Test {
   }
 };
 
-TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
+TEST_F(MainWindowTest, SplitsAReplayIntoItsFolderAndCloses) {
   const auto input = folder.Write("race.rpl", replay.Build());
   Open({input});
   EXPECT_EQ(form.captions.front(), "Working...");
@@ -163,14 +163,14 @@ TEST_F(Form1Test, SplitsAReplayIntoItsFolderAndCloses) {
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
 }
 
-TEST_F(Form1Test, TheCheckBoxCarriesTheRecordPointer) {
+TEST_F(MainWindowTest, TheCheckBoxCarriesTheRecordPointer) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.Box()->setChecked(true);
   Open({input});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 }
 
-TEST_F(Form1Test, RefusesAOneVehicleReplayAndCloses) {
+TEST_F(MainWindowTest, RefusesAOneVehicleReplayAndCloses) {
   replay.vehicleCount = "1";
   const auto input = folder.Write("one.rpl", replay.Build());
   Open({input});
@@ -179,7 +179,7 @@ TEST_F(Form1Test, RefusesAOneVehicleReplayAndCloses) {
   EXPECT_EQ(folder.Names(), Names{"one.rpl"});
 }
 
-TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
+TEST_F(MainWindowTest, ShowsAFailureAndStaysReady) {
   replay.recordCount = "5";
   const auto input = folder.Write("short.rpl", replay.Build());
   Open({input});
@@ -199,7 +199,7 @@ TEST_F(Form1Test, ShowsAFailureAndStaysReady) {
   EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(Form1Test, AsksBeforeReplacingAnotherRacesFiles) {
+TEST_F(MainWindowTest, AsksBeforeReplacingAnotherRacesFiles) {
   const auto input = folder.Write("race.rpl", replay.Build());
   folder.Write("VH_CANYON_Ann.rpl", "another race");
   folder.Write("VH_CANYON_Bo.rpl", "another race");
@@ -228,7 +228,7 @@ TEST_F(Form1Test, AsksBeforeReplacingAnotherRacesFiles) {
   EXPECT_FALSE(form.isVisible());
 }
 
-TEST_F(Form1Test, TakesNoInputDuringARunAndACloseStopsIt) {
+TEST_F(MainWindowTest, TakesNoInputDuringARunAndACloseStopsIt) {
   replay.recordCount = "5";  // the run fails, so the window would stay open
   const auto input = folder.Write("short.rpl", replay.Build());
   bool checked = true;
@@ -251,7 +251,7 @@ TEST_F(Form1Test, TakesNoInputDuringARunAndACloseStopsIt) {
   EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 }
 
-TEST_F(Form1Test, EscapeStopsARunAndLeavesTheWindowReady) {
+TEST_F(MainWindowTest, EscapeStopsARunAndLeavesTheWindowReady) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.duringRun = [&] {
     EXPECT_FALSE(form.Button()->isEnabled());
@@ -267,7 +267,7 @@ TEST_F(Form1Test, EscapeStopsARunAndLeavesTheWindowReady) {
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
-TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
+TEST_F(MainWindowTest, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   const auto first = folder.Write("race1.rpl", replay.Build());
   std::filesystem::create_directory(folder.path() / "other");
   const auto second = folder.Write("other/race2.rpl", replay.Build());
@@ -300,12 +300,12 @@ TEST_F(Form1Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
 // "Choose vehicles" as a player uses it: "All vehicles" unticks every row, which disables
 // Split, and ticks them again; Space unticks the second row; Return splits the others, byte
 // for byte as a full split; Escape leaves the replay as it was.
-TEST_F(Form1Test, ChoosesVehiclesInItsDialog) {
+TEST_F(MainWindowTest, ChoosesVehiclesInItsDialog) {
   const TempFolder full;
   vehisect::NullProgress quiet;
   vehisect::SplitReplay(vehisect::SystemFiles(), full.Write("race.rpl", replay.Build()), false, quiet, full.path());
   const auto input = folder.Write("race.rpl", replay.Build());
-  auto* choose = form.findChild<QCheckBox*>("Check2");
+  auto* choose = form.findChild<QCheckBox*>("ChooseVehiclesBox");
   EXPECT_EQ(choose->text(), "&Choose vehicles");
   EXPECT_FALSE(choose->toolTip().isEmpty());
   choose->setChecked(true);
@@ -344,8 +344,8 @@ TEST_F(Form1Test, ChoosesVehiclesInItsDialog) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}));
 }
 
-TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {
-  Form1Test::SetUpTestSuite();
+TEST(MainWindowStartTest, SplitsTheReplaysItWasStartedWith) {
+  MainWindowTest::SetUpTestSuite();
   TempFolder folder;
   ReplayBuilder replay;
   replay.records = {Shared("s1")};
@@ -359,7 +359,7 @@ TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {
     }
   });
   answerer.start(5);
-  Form1 form({input});
+  MainWindow form({input});
   form.show();
   for (int i = 0; i < 200 && form.isVisible(); ++i) QTest::qWait(10);
   EXPECT_EQ(shown, "Finished");
@@ -367,9 +367,9 @@ TEST(Form1StartTest, SplitsTheReplaysItWasStartedWith) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
-TEST_F(Form1Test, ExplainsTheCheckBoxInItsTooltip) {
+TEST_F(MainWindowTest, ExplainsTheCheckBoxInItsTooltip) {
   EXPECT_EQ(form.Box()->text(), "&Use demoRecordPtr");
-  EXPECT_EQ(form.Box()->toolTip().toStdString(), vehisect::texts::kCheck1Tooltip);
+  EXPECT_EQ(form.Box()->toolTip().toStdString(), vehisect::texts::kRecordPtrTooltip);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "window/form1.h"
+#include "window/main_window.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -52,49 +52,49 @@ std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
 
 }  // namespace
 
-Form1::Form1(std::vector<std::filesystem::path> replays, QWidget* parent)
+MainWindow::MainWindow(std::vector<std::filesystem::path> replays, QWidget* parent)
     : QWidget(parent),
-      command1_(new QPushButton(texts::kOpenKey, this)),
-      progressBar1_(new QProgressBar(this)),
-      check1_(new QCheckBox(texts::kCheck1Key, this)),
-      check2_(new QCheckBox(texts::kCheck2Key, this)),
+      openButton_(new QPushButton(texts::kOpenKey, this)),
+      progressBar_(new QProgressBar(this)),
+      recordPtrBox_(new QCheckBox(texts::kRecordPtrKey, this)),
+      chooseVehiclesBox_(new QCheckBox(texts::kChooseVehiclesKey, this)),
       flow_(*this),
       startReplays_(std::move(replays)) {
   setWindowTitle(texts::kTitle);
   setAcceptDrops(true);
-  command1_->setObjectName("Command1");
-  progressBar1_->setObjectName("ProgressBar1");
-  check1_->setObjectName("Check1");
-  check1_->setToolTip(QString::fromUtf8(texts::kCheck1Tooltip));
-  check2_->setObjectName("Check2");
-  check2_->setToolTip(QString::fromUtf8(texts::kCheck2Tooltip));
-  progressBar1_->setRange(0, 100);
-  progressBar1_->setValue(0);
-  progressBar1_->setTextVisible(false);
+  openButton_->setObjectName("OpenButton");
+  progressBar_->setObjectName("ProgressBar");
+  recordPtrBox_->setObjectName("RecordPtrBox");
+  recordPtrBox_->setToolTip(QString::fromUtf8(texts::kRecordPtrTooltip));
+  chooseVehiclesBox_->setObjectName("ChooseVehiclesBox");
+  chooseVehiclesBox_->setToolTip(QString::fromUtf8(texts::kChooseVehiclesTooltip));
+  progressBar_->setRange(0, 100);
+  progressBar_->setValue(0);
+  progressBar_->setTextVisible(false);
 
   // A small window: the button on top, the bar, the check box. Sized from the platform's font
   // so that no text is clipped, and fixed: it cannot be resized.
   const int unit = fontMetrics().height();
-  command1_->setMinimumSize(unit * 6, unit * 2);
-  progressBar1_->setFixedHeight(unit * 2 / 3);
+  openButton_->setMinimumSize(unit * 6, unit * 2);
+  progressBar_->setFixedHeight(unit * 2 / 3);
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
-  buttonRow->addWidget(command1_);
+  buttonRow->addWidget(openButton_);
   buttonRow->addStretch();
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(unit / 3, unit / 2, unit / 3, unit / 3);
   layout->addLayout(buttonRow);
-  layout->addWidget(progressBar1_);
-  layout->addWidget(check1_);
-  layout->addWidget(check2_);
+  layout->addWidget(progressBar_);
+  layout->addWidget(recordPtrBox_);
+  layout->addWidget(chooseVehiclesBox_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  connect(command1_, &QPushButton::clicked, this, &Form1::Command1_Click);
+  connect(openButton_, &QPushButton::clicked, this, &MainWindow::OnOpenClicked);
 }
 
-void Form1::Command1_Click() { flow_.Open(); }
+void MainWindow::OnOpenClicked() { flow_.Open(); }
 
-void Form1::showEvent(QShowEvent* event) {
+void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Started with replays ("Open with", or replays dropped on the program's icon): split them
   // once the window is up, as a drop would.
@@ -103,27 +103,27 @@ void Form1::showEvent(QShowEvent* event) {
   }
 }
 
-void Form1::SetProgressMax(int maximum) {
-  progressBar1_->setRange(0, maximum);
-  progressBar1_->setValue(0);
+void MainWindow::SetProgressMax(int maximum) {
+  progressBar_->setRange(0, maximum);
+  progressBar_->setValue(0);
 }
 
-void Form1::SetProgressValue(int value) { progressBar1_->setValue(value); }
+void MainWindow::SetProgressValue(int value) { progressBar_->setValue(value); }
 
-void Form1::Post(std::function<void()> task) {
+void MainWindow::Post(std::function<void()> task) {
   // Queued to this window's thread; dropped with the window.
   QMetaObject::invokeMethod(this, std::move(task), Qt::QueuedConnection);
 }
 
-void Form1::SetBusy(bool busy) {
-  command1_->setEnabled(!busy);
-  check1_->setEnabled(!busy);
-  check2_->setEnabled(!busy);
+void MainWindow::SetBusy(bool busy) {
+  openButton_->setEnabled(!busy);
+  recordPtrBox_->setEnabled(!busy);
+  chooseVehiclesBox_->setEnabled(!busy);
   // Escape reaches the window while its controls are disabled.
   if (busy) setFocus();
 }
 
-void Form1::keyPressEvent(QKeyEvent* event) {
+void MainWindow::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape && flow_.running()) {
     flow_.Stop();
     return;
@@ -131,21 +131,21 @@ void Form1::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-void Form1::SetCaption(const std::string& caption) {
-  command1_->setText(caption == texts::kOpen ? QString(texts::kOpenKey) : FromFlow(caption));
+void MainWindow::SetCaption(const std::string& caption) {
+  openButton_->setText(caption == texts::kOpen ? QString(texts::kOpenKey) : FromFlow(caption));
 }
 
-void Form1::SetTitle(const std::string& title) { setWindowTitle(FromFlow(title)); }
+void MainWindow::SetTitle(const std::string& title) { setWindowTitle(FromFlow(title)); }
 
 // The bar of a window's own is all the progress Linux desktops show.
-void Form1::MarkFailure() {}
+void MainWindow::MarkFailure() {}
 
-void Form1::ShowMessage(const std::string& text, const std::string& title) {
+void MainWindow::ShowMessage(const std::string& text, const std::string& title) {
   QMessageBox box(QMessageBox::Information, FromFlow(title), FromFlow(text), QMessageBox::Ok, this);
   box.exec();
 }
 
-void Form1::ShowWarning(const std::string& text, const std::string& details) {
+void MainWindow::ShowWarning(const std::string& text, const std::string& details) {
   QMessageBox box(QMessageBox::Warning, texts::kTitle, FromFlow(text), QMessageBox::Ok, this);
   box.setInformativeText(FromFlow(vehisect::WrapLongWords(details)));
   // The whole text, as it was, for copying into a bug report.
@@ -153,7 +153,7 @@ void Form1::ShowWarning(const std::string& text, const std::string& details) {
   box.exec();
 }
 
-vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
+vehisect::OtherRace MainWindow::AskOtherRace(const std::string& text, bool canReplace) {
   QMessageBox box(QMessageBox::Question, texts::kTitle, FromFlow(text), QMessageBox::NoButton, this);
   QPushButton* replace = canReplace ? box.addButton(texts::kReplace, QMessageBox::DestructiveRole) : nullptr;
   QPushButton* keepBoth = box.addButton(texts::kKeepBoth, QMessageBox::AcceptRole);
@@ -167,9 +167,9 @@ vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace
   return vehisect::OtherRace::kStop;
 }
 
-void Form1::CloseWindow() { close(); }
+void MainWindow::CloseWindow() { close(); }
 
-std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
+std::vector<std::filesystem::path> MainWindow::ChooseReplays(const std::filesystem::path& folder) {
   const QString filter = QString(texts::kReplays);
   std::vector<std::filesystem::path> chosen;
   for (const QString& file : QFileDialog::getOpenFileNames(this, texts::kOpenReplay,
@@ -179,7 +179,7 @@ std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::p
   return chosen;
 }
 
-std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
+std::optional<std::filesystem::path> MainWindow::ChooseFolder(const std::filesystem::path& replay,
                                                          const std::filesystem::path& folder) {
   const QString title = texts::kChooseFolder + ToQString(replay.filename());
   const QString chosen = QFileDialog::getExistingDirectory(this, title, ToQString(folder));
@@ -187,11 +187,11 @@ std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::
   return PathOf(chosen);
 }
 
-bool Form1::UseRecordPtr() const { return check1_->isChecked(); }
+bool MainWindow::UseRecordPtr() const { return recordPtrBox_->isChecked(); }
 
-bool Form1::ChoosesVehicles() const { return check2_->isChecked(); }
+bool MainWindow::ChoosesVehicles() const { return chooseVehiclesBox_->isChecked(); }
 
-std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::VehicleChoice& choice) {
+std::optional<std::vector<std::size_t>> MainWindow::ChooseVehicles(const vehisect::VehicleChoice& choice) {
   QDialog dialog(this);
   dialog.setObjectName("ChooseVehicles");
   dialog.setWindowTitle(texts::kTitle);
@@ -256,13 +256,13 @@ std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::Ve
   return ticked();
 }
 
-std::filesystem::path Form1::ProgramFolder() const { return PathOf(QCoreApplication::applicationDirPath()); }
+std::filesystem::path MainWindow::ProgramFolder() const { return PathOf(QCoreApplication::applicationDirPath()); }
 
-std::filesystem::path Form1::DocumentsFolder() const {
+std::filesystem::path MainWindow::DocumentsFolder() const {
   return PathOf(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
 }
 
-void Form1::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
   if (flow_.RequestClose()) {
     event->accept();
   } else {
@@ -270,11 +270,11 @@ void Form1::closeEvent(QCloseEvent* event) {
   }
 }
 
-void Form1::dragEnterEvent(QDragEnterEvent* event) {
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
   if (!flow_.running() && !DroppedFiles(event->mimeData()).empty()) event->acceptProposedAction();
 }
 
-void Form1::dropEvent(QDropEvent* event) {
+void MainWindow::dropEvent(QDropEvent* event) {
   const std::vector<std::filesystem::path> files = DroppedFiles(event->mimeData());
   if (flow_.running() || files.empty()) return;
   event->acceptProposedAction();

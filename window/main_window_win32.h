@@ -28,7 +28,7 @@ struct ComRelease {
 };
 
 /// Where the controls of the window go, in pixels of the client area.
-struct Form1Layout {
+struct MainWindowLayout {
   SIZE client;
   RECT command1;
   RECT progressBar1;
@@ -39,13 +39,13 @@ struct Form1Layout {
 /// The program's one window on Windows: "Open" chooses replays and splits each into its own
 /// folder, with a progress bar and the "Use demoRecordPtr" option; replays may also be dropped
 /// on it, or given on the command line.
-class Form1 : public vehisect::FlowWindow {
+class MainWindow : public vehisect::FlowWindow {
  public:
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
-  explicit Form1(std::vector<std::filesystem::path> replays = {});
-  ~Form1() override;
-  Form1(const Form1&) = delete;
-  Form1& operator=(const Form1&) = delete;
+  explicit MainWindow(std::vector<std::filesystem::path> replays = {});
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
 
   /// Creates the window and shows it as `show` says; false when Windows refuses.
   bool Create(int show);
@@ -55,13 +55,13 @@ class Form1 : public vehisect::FlowWindow {
 
   /// The window and its controls, for tests; null once the window is closed.
   HWND hwnd() const { return hwnd_; }
-  HWND command1() const { return command1_; }
-  HWND progressBar1() const { return progressBar1_; }
-  HWND check1() const { return check1_; }
-  HWND check2() const { return check2_; }
+  HWND command1() const { return openButton_; }
+  HWND progressBar1() const { return progressBar_; }
+  HWND check1() const { return recordPtrBox_; }
+  HWND check2() const { return chooseVehiclesBox_; }
 
   /// The layout at `dpi`, measured with the system's message font at that DPI.
-  static Form1Layout LayoutFor(UINT dpi);
+  static MainWindowLayout LayoutFor(UINT dpi);
   /// The system's message font at `dpi`.
   static UniqueFont MessageFont(UINT dpi);
   /// Where a new window goes: where Windows puts it, or, when windows of Vehisect are open
@@ -106,10 +106,10 @@ class Form1 : public vehisect::FlowWindow {
 
   HWND hwnd_ = nullptr;
   std::atomic<HWND> postTo_{nullptr};  // where the run's thread posts; null once the window is gone
-  HWND command1_ = nullptr;
-  HWND progressBar1_ = nullptr;
-  HWND check1_ = nullptr;
-  HWND check2_ = nullptr;
+  HWND openButton_ = nullptr;
+  HWND progressBar_ = nullptr;
+  HWND recordPtrBox_ = nullptr;
+  HWND chooseVehiclesBox_ = nullptr;
   HWND tooltip_ = nullptr;
   UniqueFont font_;
   vehisect::WindowFlow flow_;

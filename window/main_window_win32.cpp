@@ -1,4 +1,4 @@
-#include "window/form1_win32.h"
+#include "window/main_window_win32.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -16,11 +16,11 @@
 
 namespace {
 
-constexpr wchar_t kClassName[] = L"Vehisect.Form1";
-constexpr int kCommand1 = 101;
-constexpr int kCheck1 = 102;
-constexpr int kProgressBar1 = 103;
-constexpr int kCheck2 = 104;
+constexpr wchar_t kClassName[] = L"Vehisect.MainWindow";
+constexpr int kOpenButton = 101;
+constexpr int kRecordPtr = 102;
+constexpr int kProgressBar = 103;
+constexpr int kChooseVehicles = 104;
 // Posted once the window is up, to split the replays the program was started with.
 constexpr UINT kSplitStartReplays = WM_APP + 1;
 // Posted by the thread of a run: a task for the window's thread, owned by the message.
@@ -151,22 +151,22 @@ class Placing {
 
 }  // namespace
 
-Form1::Form1(std::vector<std::filesystem::path> replays)
+MainWindow::MainWindow(std::vector<std::filesystem::path> replays)
     : flow_(*this),
       startReplays_(std::move(replays)) {}
 
-Form1::~Form1() {
+MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-UniqueFont Form1::MessageFont(UINT dpi) {
+UniqueFont MainWindow::MessageFont(UINT dpi) {
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof metrics;
   SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
   return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
-Form1Layout Form1::LayoutFor(UINT dpi) {
+MainWindowLayout MainWindow::LayoutFor(UINT dpi) {
   const UniqueFont font = MessageFont(dpi);
   const ScreenDc dc;
   const Selected selected(dc.get(), font.get());
@@ -181,15 +181,15 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   // Wide enough for either caption of the button, and for the check box's text beside its box.
   const SIZE open = TextSize(dc.get(), Widen(texts::kOpen).c_str());
   const SIZE working = TextSize(dc.get(), Widen(texts::kWorking).c_str());
-  const SIZE check1 = TextSize(dc.get(), Widen(texts::kCheck1).c_str());
-  const SIZE check2 = TextSize(dc.get(), Widen(texts::kCheck2).c_str());
+  const SIZE check1 = TextSize(dc.get(), Widen(texts::kRecordPtr).c_str());
+  const SIZE check2 = TextSize(dc.get(), Widen(texts::kChooseVehicles).c_str());
   const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
   const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
   const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
   const LONG checkWidth = std::max({px(1775), box + pad + check1.cx + pad, box + pad + check2.cx + pad});
   const LONG checkHeight = std::max({px(195), metrics.tmHeight + 2, box + 2});
 
-  Form1Layout layout{};
+  MainWindowLayout layout{};
   const LONG margin = px(60);
   layout.client.cx = std::max({px(1860), margin + checkWidth + margin, px(360) + buttonWidth + px(285)});
   layout.command1 = {px(360), px(120), px(360) + buttonWidth, px(120) + buttonHeight};
@@ -204,7 +204,7 @@ Form1Layout Form1::LayoutFor(UINT dpi) {
   return layout;
 }
 
-POINT Form1::StartPosition() {
+POINT MainWindow::StartPosition() {
   // Several replays opened at once by the right-click verb each get a window: none may hide
   // another.
   RECT first{};
@@ -217,7 +217,7 @@ POINT Form1::StartPosition() {
   return {first.left + open * step, first.top + open * step};
 }
 
-bool Form1::Create(int show) {
+bool MainWindow::Create(int show) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -244,7 +244,7 @@ bool Form1::Create(int show) {
   return true;
 }
 
-int Form1::Run(int show) {
+int MainWindow::Run(int show) {
   endsProgram_ = true;
   if (!Create(show)) return 1;
   MSG message;
@@ -257,18 +257,18 @@ int Form1::Run(int show) {
   return static_cast<int>(message.wParam);
 }
 
-LRESULT CALLBACK Form1::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT CALLBACK MainWindow::WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam) {
   if (message == WM_NCCREATE) {
-    auto* form = static_cast<Form1*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
+    auto* form = static_cast<MainWindow*>(reinterpret_cast<CREATESTRUCTW*>(lparam)->lpCreateParams);
     form->hwnd_ = hwnd;
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
-  auto* form = reinterpret_cast<Form1*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+  auto* form = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
   if (form == nullptr) return DefWindowProcW(hwnd, message, wparam, lparam);
   return form->HandleMessage(message, wparam, lparam);
 }
 
-LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   switch (message) {
     case WM_CREATE:
       return OnCreate() ? 0 : -1;
@@ -282,7 +282,7 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY:
-      hwnd_ = command1_ = progressBar1_ = check1_ = check2_ = tooltip_ = nullptr;
+      hwnd_ = openButton_ = progressBar_ = recordPtrBox_ = chooseVehiclesBox_ = tooltip_ = nullptr;
       taskbar_.reset();
       postTo_ = nullptr;
       // Tasks posted too late for this window go with it. The quit that closing the window
@@ -316,23 +316,23 @@ LRESULT Form1::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
   return DefWindowProcW(hwnd_, message, wparam, lparam);
 }
 
-bool Form1::OnCreate() {
+bool MainWindow::OnCreate() {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   const auto child = [&](const wchar_t* windowClass, const wchar_t* text, DWORD style, int id) {
     return CreateWindowExW(0, windowClass, text, WS_CHILD | WS_VISIBLE | style, 0, 0, 0, 0, hwnd_,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
   };
-  command1_ = child(L"BUTTON", Widen(texts::kOpenKey).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kCommand1);
-  progressBar1_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar1);
-  check1_ = child(L"BUTTON", Widen(texts::kCheck1Key).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck1);
-  check2_ = child(L"BUTTON", Widen(texts::kCheck2Key).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kCheck2);
-  if (command1_ == nullptr || progressBar1_ == nullptr || check1_ == nullptr || check2_ == nullptr) return false;
-  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, 100);
-  SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+  openButton_ = child(L"BUTTON", Widen(texts::kOpenKey).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kOpenButton);
+  progressBar_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar);
+  recordPtrBox_ = child(L"BUTTON", Widen(texts::kRecordPtrKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kRecordPtr);
+  chooseVehiclesBox_ = child(L"BUTTON", Widen(texts::kChooseVehiclesKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kChooseVehicles);
+  if (openButton_ == nullptr || progressBar_ == nullptr || recordPtrBox_ == nullptr || chooseVehiclesBox_ == nullptr) return false;
+  SendMessageW(progressBar_, PBM_SETRANGE32, 0, 100);
+  SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
-  for (const auto& [control, text] : {std::pair{check1_, texts::kCheck1Tooltip}, std::pair{check2_, texts::kCheck2Tooltip}}) {
+  for (const auto& [control, text] : {std::pair{recordPtrBox_, texts::kRecordPtrTooltip}, std::pair{chooseVehiclesBox_, texts::kChooseVehiclesTooltip}}) {
     if (tooltip_ == nullptr) break;
     std::wstring tip = Widen(text);
     TOOLINFOW tool{};
@@ -345,53 +345,53 @@ bool Form1::OnCreate() {
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   }
   ApplyLayout(GetDpiForWindow(hwnd_));
-  SetFocus(command1_);
+  SetFocus(openButton_);
   return true;
 }
 
-void Form1::ApplyLayout(UINT dpi) {
+void MainWindow::ApplyLayout(UINT dpi) {
   font_ = MessageFont(dpi);
-  const Form1Layout layout = LayoutFor(dpi);
-  for (const HWND control : {command1_, progressBar1_, check1_, check2_}) {
+  const MainWindowLayout layout = LayoutFor(dpi);
+  for (const HWND control : {openButton_, progressBar_, recordPtrBox_, chooseVehiclesBox_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
   }
   const auto place = [](HWND control, const RECT& r) {
     MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   };
-  place(command1_, layout.command1);
-  place(progressBar1_, layout.progressBar1);
-  place(check1_, layout.check1);
-  place(check2_, layout.check2);
+  place(openButton_, layout.command1);
+  place(progressBar_, layout.progressBar1);
+  place(recordPtrBox_, layout.check1);
+  place(chooseVehiclesBox_, layout.check2);
   RECT frame{0, 0, layout.client.cx, layout.client.cy};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-void Form1::OnDpiChanged(UINT dpi, const RECT& suggested) {
+void MainWindow::OnDpiChanged(UINT dpi, const RECT& suggested) {
   SetWindowPos(hwnd_, nullptr, suggested.left, suggested.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
   ApplyLayout(dpi);
 }
 
-void Form1::OnCommand(int id, int code) {
-  if (id == kCommand1 && code == BN_CLICKED) flow_.Open();
+void MainWindow::OnCommand(int id, int code) {
+  if (id == kOpenButton && code == BN_CLICKED) flow_.Open();
   if (id == IDCANCEL) flow_.Stop();  // Escape, as the dialog manager of the message loop tells it
 }
 
-void Form1::OnRunTask(std::function<void()>* task) {
+void MainWindow::OnRunTask(std::function<void()>* task) {
   const std::unique_ptr<std::function<void()>> owned(task);
   (*owned)();
 }
 
-void Form1::OnClose() {
+void MainWindow::OnClose() {
   if (flow_.RequestClose()) DestroyWindow(hwnd_);
 }
 
-void Form1::OnDestroy() {
+void MainWindow::OnDestroy() {
   if (endsProgram_) PostQuitMessage(0);
 }
 
-void Form1::OnDropFiles(HDROP drop) {
+void MainWindow::OnDropFiles(HDROP drop) {
   std::vector<std::filesystem::path> files;
   const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
@@ -404,48 +404,48 @@ void Form1::OnDropFiles(HDROP drop) {
   flow_.SplitReplays(files);  // does nothing during a run
 }
 
-void Form1::Post(std::function<void()> task) {
+void MainWindow::Post(std::function<void()> task) {
   auto* owned = new std::function<void()>(std::move(task));
   const HWND target = postTo_;
   if (target == nullptr || !PostMessageW(target, kRunTask, 0, reinterpret_cast<LPARAM>(owned))) delete owned;
 }
 
-void Form1::SetBusy(bool busy) {
-  EnableWindow(command1_, !busy);
-  EnableWindow(check1_, !busy);
-  EnableWindow(check2_, !busy);
+void MainWindow::SetBusy(bool busy) {
+  EnableWindow(openButton_, !busy);
+  EnableWindow(recordPtrBox_, !busy);
+  EnableWindow(chooseVehiclesBox_, !busy);
   // The taskbar button shows the run while it goes, and nothing after it.
   if (!busy) {
     failed_ = false;
     if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(hwnd_, TBPF_NOPROGRESS);
   }
   // Escape reaches the window while its controls are disabled.
-  SetFocus(busy ? hwnd_ : command1_);
+  SetFocus(busy ? hwnd_ : openButton_);
 }
 
-void Form1::SetProgressMax(int maximum) {
-  SendMessageW(progressBar1_, PBM_SETRANGE32, 0, maximum);
-  SendMessageW(progressBar1_, PBM_SETPOS, 0, 0);
+void MainWindow::SetProgressMax(int maximum) {
+  SendMessageW(progressBar_, PBM_SETRANGE32, 0, maximum);
+  SendMessageW(progressBar_, PBM_SETPOS, 0, 0);
   if (ITaskbarList3* taskbar = Taskbar()) {
     taskbar->SetProgressState(hwnd_, failed_ ? TBPF_ERROR : TBPF_NORMAL);
     taskbar->SetProgressValue(hwnd_, 0, static_cast<ULONGLONG>(maximum));
   }
 }
 
-void Form1::SetProgressValue(int value) {
-  SendMessageW(progressBar1_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
+void MainWindow::SetProgressValue(int value) {
+  SendMessageW(progressBar_, PBM_SETPOS, static_cast<WPARAM>(value), 0);
   if (ITaskbarList3* taskbar = Taskbar(); taskbar != nullptr && value > 0) {
-    const auto maximum = static_cast<ULONGLONG>(SendMessageW(progressBar1_, PBM_GETRANGE, FALSE, 0));
+    const auto maximum = static_cast<ULONGLONG>(SendMessageW(progressBar_, PBM_GETRANGE, FALSE, 0));
     taskbar->SetProgressValue(hwnd_, static_cast<ULONGLONG>(value), maximum);
   }
 }
 
-void Form1::MarkFailure() {
+void MainWindow::MarkFailure() {
   failed_ = true;
   if (ITaskbarList3* taskbar = Taskbar()) taskbar->SetProgressState(hwnd_, TBPF_ERROR);
 }
 
-ITaskbarList3* Form1::Taskbar() {
+ITaskbarList3* MainWindow::Taskbar() {
   if (!taskbar_ && hwnd_ != nullptr) {
     // Only where COM is set up on this thread, as the program's start does.
     ITaskbarList3* raw = nullptr;
@@ -457,19 +457,19 @@ ITaskbarList3* Form1::Taskbar() {
   return taskbar_.get();
 }
 
-void Form1::SetCaption(const std::string& caption) {
-  SetWindowTextW(command1_, Widen(caption == texts::kOpen ? texts::kOpenKey : caption).c_str());
+void MainWindow::SetCaption(const std::string& caption) {
+  SetWindowTextW(openButton_, Widen(caption == texts::kOpen ? texts::kOpenKey : caption).c_str());
 }
 
-void Form1::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }
+void MainWindow::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }
 
 
-void Form1::ShowMessage(const std::string& text, const std::string& title) {
+void MainWindow::ShowMessage(const std::string& text, const std::string& title) {
   const CenteredOn centered(hwnd_);
   MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
-void Form1::ShowWarning(const std::string& text, const std::string& details) {
+void MainWindow::ShowWarning(const std::string& text, const std::string& details) {
   std::wstring shown = Widen(text + "\r\n\r\n" + vehisect::WrapLongWords(details));
   // Never taller than the screen's work area: lines beyond it give way to an ellipsis, the
   // box's text measured as it wraps it, in a column narrower than it is.
@@ -498,7 +498,7 @@ void Form1::ShowWarning(const std::string& text, const std::string& details) {
   MessageBoxW(hwnd_, shown.c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
-vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace) {
+vehisect::OtherRace MainWindow::AskOtherRace(const std::string& text, bool canReplace) {
   enum : int { kReplace = 100, kKeepBoth = 101 };
   const std::wstring replace = Widen(texts::kReplace), keepBoth = Widen(texts::kKeepBoth), title = Widen(texts::kTitle);
   const TASKDIALOG_BUTTON buttons[] = {{kReplace, replace.c_str()}, {kKeepBoth, keepBoth.c_str()}};
@@ -522,28 +522,28 @@ vehisect::OtherRace Form1::AskOtherRace(const std::string& text, bool canReplace
                                               : vehisect::OtherRace::kStop;
 }
 
-void Form1::CloseWindow() {
+void MainWindow::CloseWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
 }
 
-std::vector<std::filesystem::path> Form1::ChooseReplays(const std::filesystem::path& folder) {
+std::vector<std::filesystem::path> MainWindow::ChooseReplays(const std::filesystem::path& folder) {
   return OpenReplayDialog(hwnd_, folder);
 }
 
-std::optional<std::filesystem::path> Form1::ChooseFolder(const std::filesystem::path& replay,
+std::optional<std::filesystem::path> MainWindow::ChooseFolder(const std::filesystem::path& replay,
                                                          const std::filesystem::path& folder) {
   return OutputFolderDialog(hwnd_, replay, folder);
 }
 
-bool Form1::UseRecordPtr() const { return SendMessageW(check1_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool MainWindow::UseRecordPtr() const { return SendMessageW(recordPtrBox_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-bool Form1::ChoosesVehicles() const { return SendMessageW(check2_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
+bool MainWindow::ChoosesVehicles() const { return SendMessageW(chooseVehiclesBox_, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-std::optional<std::vector<std::size_t>> Form1::ChooseVehicles(const vehisect::VehicleChoice& choice) {
+std::optional<std::vector<std::size_t>> MainWindow::ChooseVehicles(const vehisect::VehicleChoice& choice) {
   return ShowVehicleDialog(hwnd_, choice);
 }
 
-std::filesystem::path Form1::ProgramFolder() const {
+std::filesystem::path MainWindow::ProgramFolder() const {
   std::wstring path(MAX_PATH, L'\0');
   for (;;) {
     const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
@@ -555,7 +555,7 @@ std::filesystem::path Form1::ProgramFolder() const {
   }
 }
 
-std::filesystem::path Form1::DocumentsFolder() const {
+std::filesystem::path MainWindow::DocumentsFolder() const {
   wchar_t* path = nullptr;
   if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path))) {
     CoTaskMemFree(path);

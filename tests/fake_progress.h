@@ -7,8 +7,8 @@
 
 namespace vehisect::testing {
 
-// Records the window operations of a run, one entry per call.
-class FakeWindow : public ProgressSink {
+// Records the progress a run reports, one entry per call.
+class FakeProgress : public ProgressSink {
  public:
   std::vector<std::string> calls;
   float value = -1;
