@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include "replay/base/paths.h"
+#include "replay/base/system_files.h"
 #include "window/main_window.h"
 #include "window/texts.h"
 
@@ -20,7 +21,7 @@ int main(int argc, char** argv) {
   // Replays given at start-up, as a file manager's "Open with" passes them, are split at once.
   std::vector<std::filesystem::path> replays;
   for (const QString& arg : parser.positionalArguments()) replays.push_back(vehisect::PathFromUtf8(arg.toStdString()));
-  MainWindow form(std::move(replays));
+  MainWindow form(vehisect::SystemFiles(), std::move(replays));
   form.show();
   return app.exec();
 }

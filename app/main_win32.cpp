@@ -5,6 +5,7 @@
 #include <shellapi.h>
 
 #include "replay/base/encoding.h"
+#include "replay/base/system_files.h"
 #include "window/main_window_win32.h"
 #include "window/texts.h"
 
@@ -34,7 +35,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   }
   int status = 0;
   {
-    MainWindow form(std::move(replays));
+    MainWindow form(vehisect::SystemFiles(), std::move(replays));
     status = form.Run(show);
   }
   if (SUCCEEDED(com)) CoUninitialize();

@@ -124,7 +124,7 @@ class FlowTest : public ::testing::Test {
   TempFolder folder;
   ReplayBuilder replay;
   FakeForm form;
-  WindowFlow flow{form};
+  WindowFlow flow{form, SystemFiles()};
 
   FlowTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
@@ -278,7 +278,7 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
   for (const int at : {1, 2}) {
     for (const bool close : {false, true}) {
       Stopping form;
-      WindowFlow stopping(form);
+      WindowFlow stopping(form, SystemFiles());
       form.flow = &stopping;
       form.at = at;
       form.close = close;
@@ -319,7 +319,7 @@ TEST_F(FlowTest, AStopKeepsWhatWentWrongBeforeIt) {
     }
     int late = 0;
   } form;
-  WindowFlow stopping(form);
+  WindowFlow stopping(form, SystemFiles());
   form.flow = &stopping;
   form.chooseVehicles = true;
   form.ticks = {std::nullopt, std::vector<std::size_t>{0, 1}};
@@ -388,7 +388,7 @@ TEST_F(FlowTest, SaysInTheTitleWhenItWaitsForAnotherRun) {
       if (onTitle) std::exchange(onTitle, nullptr)();
     }
   } waiting;
-  WindowFlow flow(waiting);
+  WindowFlow flow(waiting, SystemFiles());
   std::optional<FolderLock> other;
   other.emplace(SystemFiles(), folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
   waiting.onTitle = [&] { other.reset(); };

@@ -50,7 +50,7 @@ std::string TryLock(FileSystem& files, std::optional<FolderLock>& lock) {
 }
 
 std::string LockedBy(const std::string& who) {
-  return "/race/.vehisect.lock: expected to put the outputs into the folder, found it locked by " + who +
+  return PathToUtf8(kLock) + ": expected to put the outputs into the folder, found it locked by " + who +
          "; try again, or remove that file if no Vehisect runs there";
 }
 
@@ -74,15 +74,17 @@ TEST(FolderLockTest, TakesOverOnlyALockProvenStale) {
   unproven.started = 0;
   older.withMachine = false;
   older.boot = "an earlier boot";
+  const std::string live = PathToUtf8(kLock) +
+                           ": expected to put the outputs into the folder, found another run still writing to it "
+                           "after 0 s; try again";
   const std::string sameNameHeld = LockedBy("process 999999999 on " + HostName() + " since 2026-12-09 22:10:13 UTC");
   const std::vector<Case> cases = {
       {"an earlier boot", earlierBoot, kFree, "taken"},
-      {"an earlier boot, no locks", earlierBoot, kNoLocks, "taken"},
+      // Windows has no boot ids: there the start time of a process tells.
+      {"an earlier boot, no locks", earlierBoot, kNoLocks, BootId().empty() ? sameNameHeld : "taken"},
       {"a process gone", gone, kFree, "taken"},
       {"a process gone, no locks", gone, kNoLocks, "taken"},
-      {"a live run", gone, kHeld,
-       "/race/.vehisect.lock: expected to put the outputs into the folder, found another run still writing to it "
-       "after 0 s; try again"},
+      {"a live run", gone, kHeld, live},
       {"another host", otherHost, kFree, LockedBy("process 999999999 on elsewhere since 2026-12-09 22:10:13 UTC")},
       {"a computer of the same name, no locks", sameName, kNoLocks, sameNameHeld},
       {"no proof of the process, claim free", unproven, kFree, "taken"},
@@ -112,8 +114,8 @@ TEST(FolderLockTest, TakesOverOnlyALockProvenStale) {
   MemoryFiles files;
   files.Write(kLock, alive.Text());
   std::optional<FolderLock> lock;
-  EXPECT_EQ(TryLock(files, lock), "/race/.vehisect.lock: expected to put the outputs into the folder, found another "
-                                  "run still writing to it after 0 s; try again");
+  EXPECT_EQ(TryLock(files, lock), PathToUtf8(kLock) + ": expected to put the outputs into the folder, found another "
+                                                     "run still writing to it after 0 s; try again");
 #endif
 }
 

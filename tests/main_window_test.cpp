@@ -53,6 +53,7 @@ void PrintTo(const Shown& s, std::ostream* os) {
 // MainWindow as a test sees it during a run: the caption and bar at every progress step.
 class WatchedForm : public MainWindow {
  public:
+  WatchedForm() : MainWindow(vehisect::SystemFiles()) {}
   std::vector<QString> captions;
   int largestValue = 0;
   std::function<void()> duringRun;
@@ -359,7 +360,7 @@ TEST(MainWindowStartTest, SplitsTheReplaysItWasStartedWith) {
     }
   });
   answerer.start(5);
-  MainWindow form({input});
+  MainWindow form(vehisect::SystemFiles(), {input});
   form.show();
   for (int i = 0; i < 200 && form.isVisible(); ++i) QTest::qWait(10);
   EXPECT_EQ(shown, "Finished");

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <thread>
 
+#include "replay/base/system_files.h"
 #include "replay/run/names.h"
 #include "lock_step.h"
 #include "replay_builder.h"
@@ -89,14 +90,15 @@ class BoxAnswerer {
 // MainWindow as a test sees it during a run.
 class WatchedForm : public MainWindow {
  public:
-  using MainWindow::MainWindow;
+  explicit WatchedForm(std::vector<std::filesystem::path> replays = {})
+      : MainWindow(vehisect::SystemFiles(), std::move(replays)) {}
   std::vector<std::wstring> captions;
   int largestValue = 0;
   std::function<void()> duringRun;
 
   void SetProgressMax(int maximum) override {
     MainWindow::SetProgressMax(maximum);
-    captions.push_back(TextOf(command1()));
+    captions.push_back(TextOf(openButton()));
     if (duringRun) std::exchange(duringRun, nullptr)();
   }
   void Post(std::function<void()> task) override {
@@ -111,8 +113,8 @@ class WatchedForm : public MainWindow {
   int choices = 0;
   void SetProgressValue(int value) override {
     MainWindow::SetProgressValue(value);
-    if (progressBar1() != nullptr) {
-      largestValue = std::max(largestValue, static_cast<int>(SendMessageW(progressBar1(), PBM_GETPOS, 0, 0)));
+    if (progressBar() != nullptr) {
+      largestValue = std::max(largestValue, static_cast<int>(SendMessageW(progressBar(), PBM_GETPOS, 0, 0)));
     }
   }
 };
@@ -161,7 +163,7 @@ class MainWindowWin32Test : public ::testing::Test {
   // Presses "Open" with `chosen` as the dialog's answer.
   void Open(std::vector<std::filesystem::path> chosen) {
     form.chosen = std::move(chosen);
-    SendMessageW(form.command1(), BM_CLICK, 0, 0);
+    SendMessageW(form.openButton(), BM_CLICK, 0, 0);
     PumpUntil([&] { return !form.Running(); });
   }
 
@@ -179,7 +181,7 @@ TEST_F(MainWindowWin32Test, SplitsAReplayIntoItsFolderAndCloses) {
 }
 
 TEST_F(MainWindowWin32Test, TheCheckBoxCarriesTheRecordPointer) {
-  SendMessageW(form.check1(), BM_CLICK, 0, 0);
+  SendMessageW(form.recordPtrBox(), BM_CLICK, 0, 0);
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 }
@@ -199,8 +201,8 @@ TEST_F(MainWindowWin32Test, ShowsAFailureAndStaysReady) {
   EXPECT_EQ(Unwrapped(boxes.Shown()), std::vector<std::string>{"Vehisect: Could not split short.rpl. No file was written or changed.\r\n\r\n" +
                                                     Shown(input) + ":94: expected the \"type,time\" label line, found the end of the file, in record 5 of 5"});
   ASSERT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"&Open");
-  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(TextOf(form.openButton()), L"&Open");
+  EXPECT_EQ(SendMessageW(form.progressBar(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 
   replay.recordCount = "";
@@ -217,8 +219,8 @@ TEST_F(MainWindowWin32Test, AsksBeforeReplacingAnotherRacesFiles) {
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_EQ(boxes.Shown()[0].rfind("Vehisect: ", 0), 0u);
   ASSERT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"&Open");
-  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_EQ(TextOf(form.openButton()), L"&Open");
+  EXPECT_EQ(SendMessageW(form.progressBar(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 
   boxes.answer = 101;  // Keep both
@@ -238,9 +240,9 @@ TEST_F(MainWindowWin32Test, AsksBeforeReplacingAnotherRacesFiles) {
 TEST_F(MainWindowWin32Test, TakesNoInputDuringARunAndACloseStopsIt) {
   const auto input = folder.Write("race.rpl", replay.Build());
   form.duringRun = [&] {
-    EXPECT_FALSE(IsWindowEnabled(form.command1()));
-    EXPECT_FALSE(IsWindowEnabled(form.check1()));
-    SendMessageW(form.command1(), BM_CLICK, 0, 0);  // a second run must not start
+    EXPECT_FALSE(IsWindowEnabled(form.openButton()));
+    EXPECT_FALSE(IsWindowEnabled(form.recordPtrBox()));
+    SendMessageW(form.openButton(), BM_CLICK, 0, 0);  // a second run must not start
     PostMessageW(form.hwnd(), WM_CLOSE, 0, 0);
   };
   Open({input});
@@ -256,9 +258,9 @@ TEST_F(MainWindowWin32Test, EscapeStopsARunAndLeavesTheWindowReady) {
   Open({input});
   EXPECT_TRUE(boxes.Shown().empty());
   ASSERT_NE(form.hwnd(), nullptr);
-  EXPECT_TRUE(IsWindowEnabled(form.command1()));
-  EXPECT_EQ(TextOf(form.command1()), L"&Open");
-  EXPECT_EQ(SendMessageW(form.progressBar1(), PBM_GETPOS, 0, 0), 0);
+  EXPECT_TRUE(IsWindowEnabled(form.openButton()));
+  EXPECT_EQ(TextOf(form.openButton()), L"&Open");
+  EXPECT_EQ(SendMessageW(form.progressBar(), PBM_GETPOS, 0, 0), 0);
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
@@ -323,7 +325,7 @@ TEST_F(MainWindowWin32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
                                "written or changed.\r\n\r\n" +
                                Shown(bad) + ":2: expected the \"demoLevel\" value line, found the end of the file"});
   EXPECT_NE(form.hwnd(), nullptr);
-  EXPECT_EQ(TextOf(form.command1()), L"&Open");
+  EXPECT_EQ(TextOf(form.openButton()), L"&Open");
   EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
 }
@@ -355,15 +357,15 @@ TEST(MainWindowWin32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
     SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
     const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
-    EXPECT_GE(layout.check1.right - layout.check1.left, box + check.cx + 4) << dpi;
-    EXPECT_GE(layout.check1.bottom - layout.check1.top, check.cy) << dpi;
-    EXPECT_GE(layout.command1.right - layout.command1.left, working.cx + 8) << dpi;
-    EXPECT_LE(layout.check1.right, layout.client.cx) << dpi;
-    EXPECT_LE(layout.check1.bottom, layout.client.cy) << dpi;
+    EXPECT_GE(layout.recordPtrBox.right - layout.recordPtrBox.left, box + check.cx + 4) << dpi;
+    EXPECT_GE(layout.recordPtrBox.bottom - layout.recordPtrBox.top, check.cy) << dpi;
+    EXPECT_GE(layout.openButton.right - layout.openButton.left, working.cx + 8) << dpi;
+    EXPECT_LE(layout.recordPtrBox.right, layout.client.cx) << dpi;
+    EXPECT_LE(layout.recordPtrBox.bottom, layout.client.cy) << dpi;
     // "Choose vehicles" in a row of its own below, within the window.
-    EXPECT_GE(layout.check2.right - layout.check2.left, box + choose.cx + 4) << dpi;
-    EXPECT_GE(layout.check2.top, layout.check1.bottom) << dpi;
-    EXPECT_LE(layout.check2.bottom, layout.client.cy) << dpi;
+    EXPECT_GE(layout.chooseVehiclesBox.right - layout.chooseVehiclesBox.left, box + choose.cx + 4) << dpi;
+    EXPECT_GE(layout.chooseVehiclesBox.top, layout.recordPtrBox.bottom) << dpi;
+    EXPECT_LE(layout.chooseVehiclesBox.bottom, layout.client.cy) << dpi;
     EXPECT_GE(layout.client.cx, MulDiv(124, static_cast<int>(dpi), 96)) << dpi;
   }
 }

@@ -97,6 +97,8 @@ class MemoryFiles : public FileSystem {
     sight.hold = HoldOf(file, locks && !sight.busy);
     return {};
   }
+  std::error_code CreateFolders(const std::filesystem::path&) override { return {}; }  // folders are implied
+  std::filesystem::path Absolute(const std::filesystem::path& path) override { return "/" / path; }
   std::filesystem::file_status Status(const std::filesystem::path& path) override {
     if (files_.count(Key(path)) != 0) return std::filesystem::file_status(std::filesystem::file_type::regular);
     return std::filesystem::file_status(std::filesystem::file_type::not_found);

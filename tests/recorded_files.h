@@ -50,6 +50,8 @@ class ForwardingFiles : public FileSystem {
                                   std::error_code& ec) override {
     return inner_.CreateNew(file, bytes, ec);
   }
+  std::error_code CreateFolders(const std::filesystem::path& folder) override { return inner_.CreateFolders(folder); }
+  std::filesystem::path Absolute(const std::filesystem::path& path) override { return inner_.Absolute(path); }
   std::filesystem::file_status Status(const std::filesystem::path& path) override { return inner_.Status(path); }
   bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override {
     return inner_.Equivalent(a, b);

@@ -11,7 +11,6 @@
 #include "replay/base/encoding.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
-#include "replay/base/system_files.h"
 #include "window/texts.h"
 
 namespace vehisect {
@@ -120,9 +119,10 @@ WindowFlow::~WindowFlow() {
 
 std::filesystem::path WindowFlow::StartFolder() const {
   const std::filesystem::path own = window_.ProgramFolder();
-  std::error_code ec;
-  for (std::filesystem::directory_iterator entry(own, ec), end; !ec && entry != end; entry.increment(ec)) {
-    if (FoldUtf8(PathToUtf8(entry->path().extension())) == ".rpl" && CanWriteIn(SystemFiles(), own)) return own;
+  std::vector<FolderEntry> entries;
+  files_.List(own, entries);
+  for (const FolderEntry& entry : entries) {
+    if (FoldUtf8(PathToUtf8(entry.name.extension())) == ".rpl" && CanWriteIn(files_, own)) return own;
   }
   // Passed every time, Documents is where Windows starts the first time, and then the folder
   // last used; Wine, given none, would start in the program's own folder.
@@ -164,7 +164,7 @@ void WindowFlow::Work(const std::vector<std::filesystem::path>& replays, bool us
     };
   }
   Progress progress(window_);
-  const std::vector<ReplayOutcome> outcomes = SplitBatch(SystemFiles(), replays, batch, progress);
+  const std::vector<ReplayOutcome> outcomes = SplitBatch(files_, replays, batch, progress);
   window_.Post([this, tally = TallyOf(outcomes), count = replays.size()] { Finish(tally, count); });
 }
 
@@ -188,7 +188,7 @@ std::optional<std::vector<int>> WindowFlow::ChooseVehicles(const std::filesystem
 
 void WindowFlow::OnWaiting(const std::filesystem::path& folder) {
   waited_ = true;
-  const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(std::filesystem::absolute(folder));
+  const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(files_.Absolute(folder));
   window_.Post([this, title] { window_.SetTitle(title); });
 }
 
@@ -213,7 +213,7 @@ Result WindowFlow::OnWindowThread(std::function<Result()> ask, Result ifStopped)
 
 std::filesystem::path WindowFlow::OutputFolder(const std::filesystem::path& replay) {
   const std::filesystem::path folder = replay.parent_path();
-  if (CanWriteIn(SystemFiles(), FolderOf(folder))) return folder;
+  if (CanWriteIn(files_, FolderOf(folder))) return folder;
   // A replay on a read-only disk or in another user's folder: ask where the outputs may go.
   // Cancelled, the split runs where it was to and fails with the reason.
   using Chosen = std::optional<std::filesystem::path>;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "replay/base/cancel.h"
+#include "replay/base/file_system.h"
 #include "replay/run/progress_sink.h"
 #include "replay/run/split_batch.h"
 
@@ -29,27 +30,42 @@ struct VehicleChoice {
 /// The dialog's texts for the listing `listing` of the replay `replay`.
 VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing& listing);
 
-/// A window of Vehisect as the flow it shares with the other windows sees it: the progress of
-/// a run in whole steps, its caption, messages and close, plus its dialogs, its boxes and its
-/// check box, all called on the window's thread. Texts are UTF-8.
-class FlowWindow {
+/// What a window shows of a run: the progress in whole steps, the caption, the title, the
+/// taskbar's mark and the window's close; and the thread its calls come in on. Texts are UTF-8.
+class RunDisplay {
  public:
-  virtual ~FlowWindow() = default;
+  virtual ~RunDisplay() = default;
   /// Sets the bar's range to 0 to `maximum` and its value to 0.
   virtual void SetProgressMax(int maximum) = 0;
   /// Sets the bar's value, from 0 to its maximum.
   virtual void SetProgressValue(int value) = 0;
   /// Sets the caption of the "Open" button.
   virtual void SetCaption(const std::string& caption) = 0;
-  /// Shows a modal message with an information icon and OK; returns when it is dismissed.
-  virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
+  /// Sets the window's title.
+  virtual void SetTitle(const std::string& title) = 0;
+  /// Disables "Open" and the check boxes during a run (`busy`), and enables them after it.
+  virtual void SetBusy(bool busy) = 0;
+  /// Shows that a replay of the run failed where the system shows a window's progress outside
+  /// it (the taskbar button), until the run ends.
+  virtual void MarkFailure() = 0;
   /// Closes the window, which ends the program.
   virtual void CloseWindow() = 0;
   /// Runs `task` on the window's thread, after what is waiting there; called from the thread
   /// that runs the splits. A task posted to a window that is gone is dropped.
   virtual void Post(std::function<void()> task) = 0;
-  /// Disables "Open" and the check box during a run (`busy`), and enables them after it.
-  virtual void SetBusy(bool busy) = 0;
+};
+
+/// The modal boxes and dialogs of a window, each returning when it is dismissed. Texts are UTF-8.
+class FlowDialogs {
+ public:
+  virtual ~FlowDialogs() = default;
+  /// Shows a modal message with an information icon and OK.
+  virtual void ShowMessage(const std::string& text, const std::string& title) = 0;
+  /// Shows a modal warning titled "Vehisect": `text`, then `details` below it.
+  virtual void ShowWarning(const std::string& text, const std::string& details) = 0;
+  /// Asks the modal question `text`, titled "Vehisect", with the buttons "Replace" (only when
+  /// `canReplace`), "Keep both" (the default) and "Cancel" (also Escape and the close box).
+  virtual OtherRace AskOtherRace(const std::string& text, bool canReplace) = 0;
   /// The replays the user picks in the open-file dialog, starting in `folder`; none when the
   /// dialog is cancelled.
   virtual std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) = 0;
@@ -57,28 +73,28 @@ class FlowWindow {
   /// starting in `folder`; nothing when the dialog is cancelled.
   virtual std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
                                                             const std::filesystem::path& folder) = 0;
-  /// Shows a modal warning titled "Vehisect": `text`, then `details` below it.
-  virtual void ShowWarning(const std::string& text, const std::string& details) = 0;
-  /// Asks the modal question `text`, titled "Vehisect", with the buttons "Replace" (only when
-  /// `canReplace`), "Keep both" (the default) and "Cancel" (also Escape and the close box).
-  virtual OtherRace AskOtherRace(const std::string& text, bool canReplace) = 0;
+  /// Shows the modal "Choose vehicles" dialog, titled "Vehisect", of `choice`, every row ticked:
+  /// the rows ticked when "Split" is pressed, from 0; none for "Cancel", Escape or the close box.
+  virtual std::optional<std::vector<std::size_t>> ChooseVehicles(const VehicleChoice& choice) = 0;
+};
+
+/// What the player set in a window, and the folders its dialogs start from.
+class FlowSettings {
+ public:
+  virtual ~FlowSettings() = default;
   /// Whether "Use demoRecordPtr" is ticked.
   virtual bool UseRecordPtr() const = 0;
   /// Whether "Choose vehicles" is ticked.
   virtual bool ChoosesVehicles() const = 0;
-  /// Shows the modal "Choose vehicles" dialog, titled "Vehisect", of `choice`, every row ticked:
-  /// the rows ticked when "Split" is pressed, from 0; none for "Cancel", Escape or the close box.
-  virtual std::optional<std::vector<std::size_t>> ChooseVehicles(const VehicleChoice& choice) = 0;
-  /// Sets the window's title.
-  virtual void SetTitle(const std::string& title) = 0;
-  /// Shows that a replay of the run failed where the system shows a window's progress outside
-  /// it (the taskbar button), until the run ends.
-  virtual void MarkFailure() = 0;
   /// The folder of the program itself.
   virtual std::filesystem::path ProgramFolder() const = 0;
   /// The user's Documents folder.
   virtual std::filesystem::path DocumentsFolder() const = 0;
 };
+
+/// A window of Vehisect as the flow it shares with the other windows sees it, all called on
+/// the window's thread but Post.
+class FlowWindow : public RunDisplay, public FlowDialogs, public FlowSettings {};
 
 /// The position of a progress bar that counts in int for `value` of `maximum`, and its
 /// maximum: the record count where it fits, else in proportion. Safe for any float.
@@ -101,8 +117,8 @@ std::string WrapLongWords(const std::string& text, std::size_t width = 60);
 /// stopping them, and reporting their end. Every member is called on the window's thread.
 class WindowFlow {
  public:
-  /// Drives `window`, which must outlive the flow.
-  explicit WindowFlow(FlowWindow& window) : window_(window) {}
+  /// Drives `window`, reading and writing through `files`; both must outlive the flow.
+  WindowFlow(FlowWindow& window, FileSystem& files) : window_(window), files_(files) {}
   /// Stops a run, and waits for its thread.
   ~WindowFlow();
   WindowFlow(const WindowFlow&) = delete;
@@ -157,6 +173,7 @@ class WindowFlow {
   static std::string Names(const std::vector<std::filesystem::path>& replays);
 
   FlowWindow& window_;
+  FileSystem& files_;
   bool running_ = false;
   bool closeWhenDone_ = false;
   CancelToken stop_;  // asked for by Escape and by a close; a new one for each run

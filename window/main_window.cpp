@@ -52,13 +52,13 @@ std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
 
 }  // namespace
 
-MainWindow::MainWindow(std::vector<std::filesystem::path> replays, QWidget* parent)
+MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays, QWidget* parent)
     : QWidget(parent),
       openButton_(new QPushButton(texts::kOpenKey, this)),
       progressBar_(new QProgressBar(this)),
       recordPtrBox_(new QCheckBox(texts::kRecordPtrKey, this)),
       chooseVehiclesBox_(new QCheckBox(texts::kChooseVehiclesKey, this)),
-      flow_(*this),
+      flow_(*this, files),
       startReplays_(std::move(replays)) {
   setWindowTitle(texts::kTitle);
   setAcceptDrops(true);

@@ -20,7 +20,9 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
 
  public:
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
-  explicit MainWindow(std::vector<std::filesystem::path> replays = {}, QWidget* parent = nullptr);
+  /// A window whose runs read and write through `files`, which splits `replays` at once.
+  explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {},
+                      QWidget* parent = nullptr);
 
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }

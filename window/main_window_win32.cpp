@@ -151,8 +151,8 @@ class Placing {
 
 }  // namespace
 
-MainWindow::MainWindow(std::vector<std::filesystem::path> replays)
-    : flow_(*this),
+MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays)
+    : flow_(*this, files),
       startReplays_(std::move(replays)) {}
 
 MainWindow::~MainWindow() {
@@ -181,26 +181,26 @@ MainWindowLayout MainWindow::LayoutFor(UINT dpi) {
   // Wide enough for either caption of the button, and for the check box's text beside its box.
   const SIZE open = TextSize(dc.get(), Widen(texts::kOpen).c_str());
   const SIZE working = TextSize(dc.get(), Widen(texts::kWorking).c_str());
-  const SIZE check1 = TextSize(dc.get(), Widen(texts::kRecordPtr).c_str());
-  const SIZE check2 = TextSize(dc.get(), Widen(texts::kChooseVehicles).c_str());
+  const SIZE recordPtrText = TextSize(dc.get(), Widen(texts::kRecordPtr).c_str());
+  const SIZE chooseVehiclesText = TextSize(dc.get(), Widen(texts::kChooseVehicles).c_str());
   const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
   const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
   const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
-  const LONG checkWidth = std::max({px(1775), box + pad + check1.cx + pad, box + pad + check2.cx + pad});
+  const LONG checkWidth = std::max({px(1775), box + pad + recordPtrText.cx + pad, box + pad + chooseVehiclesText.cx + pad});
   const LONG checkHeight = std::max({px(195), metrics.tmHeight + 2, box + 2});
 
   MainWindowLayout layout{};
   const LONG margin = px(60);
   layout.client.cx = std::max({px(1860), margin + checkWidth + margin, px(360) + buttonWidth + px(285)});
-  layout.command1 = {px(360), px(120), px(360) + buttonWidth, px(120) + buttonHeight};
-  const LONG barTop = std::max(px(720), layout.command1.bottom + px(105));
-  layout.progressBar1 = {margin, barTop, layout.client.cx - margin, barTop + px(120)};
-  const LONG checkTop = std::max(px(940), layout.progressBar1.bottom + px(100));
-  layout.check1 = {margin, checkTop, margin + checkWidth, checkTop + checkHeight};
+  layout.openButton = {px(360), px(120), px(360) + buttonWidth, px(120) + buttonHeight};
+  const LONG barTop = std::max(px(720), layout.openButton.bottom + px(105));
+  layout.progressBar = {margin, barTop, layout.client.cx - margin, barTop + px(120)};
+  const LONG checkTop = std::max(px(940), layout.progressBar.bottom + px(100));
+  layout.recordPtrBox = {margin, checkTop, margin + checkWidth, checkTop + checkHeight};
   // "Choose vehicles" takes one row more below it, and the window grows by that row.
   const LONG row = checkHeight + px(40);
-  layout.check2 = {margin, checkTop + row, margin + checkWidth, checkTop + row + checkHeight};
-  layout.client.cy = std::max(px(1200), layout.check1.bottom + px(65)) + row;
+  layout.chooseVehiclesBox = {margin, checkTop + row, margin + checkWidth, checkTop + row + checkHeight};
+  layout.client.cy = std::max(px(1200), layout.recordPtrBox.bottom + px(65)) + row;
   return layout;
 }
 
@@ -358,10 +358,10 @@ void MainWindow::ApplyLayout(UINT dpi) {
   const auto place = [](HWND control, const RECT& r) {
     MoveWindow(control, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
   };
-  place(openButton_, layout.command1);
-  place(progressBar_, layout.progressBar1);
-  place(recordPtrBox_, layout.check1);
-  place(chooseVehiclesBox_, layout.check2);
+  place(openButton_, layout.openButton);
+  place(progressBar_, layout.progressBar);
+  place(recordPtrBox_, layout.recordPtrBox);
+  place(chooseVehiclesBox_, layout.chooseVehiclesBox);
   RECT frame{0, 0, layout.client.cx, layout.client.cy};
   AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, dpi);
   SetWindowPos(hwnd_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,

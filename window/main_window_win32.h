@@ -30,10 +30,10 @@ struct ComRelease {
 /// Where the controls of the window go, in pixels of the client area.
 struct MainWindowLayout {
   SIZE client;
-  RECT command1;
-  RECT progressBar1;
-  RECT check1;
-  RECT check2;
+  RECT openButton;
+  RECT progressBar;
+  RECT recordPtrBox;
+  RECT chooseVehiclesBox;
 };
 
 /// The program's one window on Windows: "Open" chooses replays and splits each into its own
@@ -42,7 +42,8 @@ struct MainWindowLayout {
 class MainWindow : public vehisect::FlowWindow {
  public:
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
-  explicit MainWindow(std::vector<std::filesystem::path> replays = {});
+  /// A window whose runs read and write through `files`, which splits `replays` at once.
+  explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {});
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -55,10 +56,10 @@ class MainWindow : public vehisect::FlowWindow {
 
   /// The window and its controls, for tests; null once the window is closed.
   HWND hwnd() const { return hwnd_; }
-  HWND command1() const { return openButton_; }
-  HWND progressBar1() const { return progressBar_; }
-  HWND check1() const { return recordPtrBox_; }
-  HWND check2() const { return chooseVehiclesBox_; }
+  HWND openButton() const { return openButton_; }
+  HWND progressBar() const { return progressBar_; }
+  HWND recordPtrBox() const { return recordPtrBox_; }
+  HWND chooseVehiclesBox() const { return chooseVehiclesBox_; }
 
   /// The layout at `dpi`, measured with the system's message font at that DPI.
   static MainWindowLayout LayoutFor(UINT dpi);

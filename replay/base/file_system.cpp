@@ -15,9 +15,8 @@ namespace {
 
 bool SameFolder(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
   if (files.Equivalent(FolderOf(a), FolderOf(b))) return true;
-  std::error_code ec;
   const auto key = [&](const std::filesystem::path& p) {
-    return FoldUtf8(PathToUtf8(std::filesystem::absolute(FolderOf(p), ec).lexically_normal()));
+    return FoldUtf8(PathToUtf8(files.Absolute(FolderOf(p)).lexically_normal()));
   };
   return key(a) == key(b);
 }

@@ -67,6 +67,10 @@ class FileSystem {
   /// made or another run claimed it first.
   virtual std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
                                           std::error_code& ec) = 0;
+  /// Creates the folder `folder` and those above it that are missing.
+  virtual std::error_code CreateFolders(const std::filesystem::path& folder) = 0;
+  /// `path` made absolute against the working folder.
+  virtual std::filesystem::path Absolute(const std::filesystem::path& path) = 0;
   /// The status of `path`, links followed; `file_type::not_found` where nothing is.
   virtual std::filesystem::file_status Status(const std::filesystem::path& path) = 0;
   /// Whether `a` and `b` are one file by identity (false where either is missing).

@@ -429,6 +429,18 @@ std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::s
   return {};
 }
 
+std::error_code SystemFileSystem::CreateFolders(const std::filesystem::path& folder) {
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  return ec;
+}
+
+std::filesystem::path SystemFileSystem::Absolute(const std::filesystem::path& path) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute;
+}
+
 std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
   std::error_code ec;
   return std::filesystem::status(path, ec);

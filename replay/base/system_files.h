@@ -22,6 +22,8 @@ class SystemFileSystem final : public FileSystem {
   std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override;
   std::unique_ptr<Hold> CreateNew(const std::filesystem::path& file, const std::string& bytes,
                                   std::error_code& ec) override;
+  std::error_code CreateFolders(const std::filesystem::path& folder) override;
+  std::filesystem::path Absolute(const std::filesystem::path& path) override;
   std::filesystem::file_status Status(const std::filesystem::path& path) override;
   bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override;
   std::unique_ptr<std::ostream> Create(const std::filesystem::path& file) override;
