@@ -95,4 +95,10 @@ std::string ClearLine(std::size_t width) {
   return blanks;
 }
 
+std::size_t Columns(const std::string& utf8) {
+  std::size_t columns = 0;
+  for (const char c : utf8) columns += !IsUtf8Continuation(c);
+  return columns;
+}
+
 }  // namespace vehisect

@@ -13,6 +13,9 @@ void SetUpTerminal();
 /// Whether `stream` (stdout or stderr) is a terminal or console.
 bool IsTerminal(std::FILE* stream);
 
+/// The width of UTF-8 text in a terminal's columns, one per character.
+std::size_t Columns(const std::string& utf8);
+
 /// The text that takes the cursor back to the start of a line and blanks `width` columns of
 /// it, then takes it back again.
 std::string ClearLine(std::size_t width);
