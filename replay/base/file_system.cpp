@@ -1,12 +1,5 @@
 #include "replay/base/file_system.h"
 
-#include <cerrno>
-
-#ifdef _WIN32
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
-#endif
-
 #include "replay/base/case_fold.h"
 #include "replay/base/paths.h"
 
@@ -22,27 +15,6 @@ bool SameFolder(FileSystem& files, const std::filesystem::path& a, const std::fi
 }
 
 }  // namespace
-
-bool LocksUnsupported(const std::error_code& ec) {
-#ifdef _WIN32
-  if (ec.category() == std::system_category()) {
-    return ec.value() == ERROR_NOT_SUPPORTED || ec.value() == ERROR_INVALID_FUNCTION;
-  }
-#endif
-  return ec.category() == std::generic_category() &&
-         (ec.value() == ENOLCK || ec.value() == EOPNOTSUPP || ec.value() == ENOTSUP || ec.value() == ENOSYS ||
-          ec.value() == EINVAL);
-}
-
-bool HeldOpen(const std::error_code& ec) {
-#ifdef _WIN32
-  return ec.category() == std::system_category() &&
-         (ec.value() == ERROR_SHARING_VIOLATION || ec.value() == ERROR_ACCESS_DENIED);
-#else
-  (void)ec;
-  return false;
-#endif
-}
 
 bool SameFile(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
   if (files.Equivalent(a, b)) return true;
