@@ -347,7 +347,7 @@ TEST(MainWindowWin32StartTest, SplitsTheReplaysItWasStartedWith) {
 TEST(MainWindowWin32LayoutTest, ClipsNoTextAt96And144And192Dpi) {
   for (const UINT dpi : {96u, 144u, 192u}) {
     const MainWindowLayout layout = MainWindow::LayoutFor(dpi);
-    const UniqueFont font = MainWindow::MessageFont(dpi);
+    const UniqueFont font = MessageFont(dpi);
     const HDC dc = GetDC(nullptr);
     const HGDIOBJ old = SelectObject(dc, font.get());
     SIZE check{}, choose{}, working{};

@@ -8,12 +8,11 @@
 
 #include "replay/base/encoding.h"
 #include "window/texts.h"
+#include "window/win32.h"
 
 namespace {
 
 namespace texts = vehisect::texts;
-
-std::wstring Widen(const std::string& utf8) { return vehisect::Utf16FromUtf8(utf8); }
 
 // A dialog template in memory, as DialogBoxIndirectParam takes it: the dialog, then its
 // controls, each on a DWORD boundary, sizes in dialog units.

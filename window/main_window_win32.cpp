@@ -1,17 +1,16 @@
 #include "window/main_window_win32.h"
 
 #include <commctrl.h>
-#include <commdlg.h>
 #include <shellapi.h>
-#include <shlobj.h>
 #include <shobjidl.h>
 
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
-#include "replay/base/encoding.h"
 #include "window/boxes_win32.h"
+#include "window/dialogs_win32.h"
+#include "window/win32.h"
 #include "window/texts.h"
 
 namespace {
@@ -31,124 +30,6 @@ constexpr DWORD kExStyle = WS_EX_ACCEPTFILES;
 // The flow's texts are UTF-8; every API call takes UTF-16.
 namespace texts = vehisect::texts;
 
-std::wstring Widen(const std::string& utf8) { return vehisect::Utf16FromUtf8(utf8); }
-
-// Gets a device context of the screen and gives it back.
-class ScreenDc {
- public:
-  ScreenDc() : dc_(GetDC(nullptr)) {}
-  ~ScreenDc() { ReleaseDC(nullptr, dc_); }
-  ScreenDc(const ScreenDc&) = delete;
-  ScreenDc& operator=(const ScreenDc&) = delete;
-  HDC get() const { return dc_; }
-
- private:
-  HDC dc_;
-};
-
-// Selects a GDI object into a device context for a scope.
-class Selected {
- public:
-  Selected(HDC dc, HGDIOBJ object) : dc_(dc), old_(SelectObject(dc, object)) {}
-  ~Selected() { SelectObject(dc_, old_); }
-  Selected(const Selected&) = delete;
-  Selected& operator=(const Selected&) = delete;
-
- private:
-  HDC dc_;
-  HGDIOBJ old_;
-};
-
-// Releases a COM interface.
-template <typename T>
-struct ComReleaser {
-  void operator()(T* object) const { object->Release(); }
-};
-template <typename T>
-using ComPtr = std::unique_ptr<T, ComReleaser<T>>;
-
-SIZE TextSize(HDC dc, const wchar_t* text) {
-  SIZE size{};
-  GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
-  return size;
-}
-
-std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::filesystem::path& folder) {
-  // Room for many replays chosen at once: a folder, then one name after another.
-  std::wstring buffer(1 << 16, L'\0');
-  const std::wstring pattern = Widen(texts::kReplayPattern);
-  wcscpy(buffer.data(), pattern.c_str());
-  const std::wstring initial = folder.wstring();
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  // The filter's name, then its pattern, each ending in a NUL, and a NUL at the end.
-  const std::wstring filter = Widen(texts::kReplays) + L'\0' + pattern + L'\0';
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  // The same folder every time: Windows then starts in the one this program used last.
-  dialog.lpstrInitialDir = initial.c_str();
-  const std::wstring title = Widen(texts::kOpenReplay);
-  dialog.lpstrTitle = title.c_str();
-  dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
-                 OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
-  if (!GetOpenFileNameW(&dialog)) return {};
-  std::vector<std::filesystem::path> chosen;
-  const wchar_t* first = buffer.c_str();
-  const wchar_t* name = first + wcslen(first) + 1;
-  if (*name == L'\0') return {std::filesystem::path(first)};  // one replay: its full path
-  for (; *name != L'\0'; name += wcslen(name) + 1) chosen.push_back(std::filesystem::path(first) / name);
-  return chosen;
-}
-
-std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::filesystem::path& replay,
-                                                        const std::filesystem::path& folder) {
-  IFileOpenDialog* raw = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&raw)))) {
-    return std::nullopt;
-  }
-  const ComPtr<IFileOpenDialog> dialog(raw);
-  FILEOPENDIALOGOPTIONS options = 0;
-  dialog->GetOptions(&options);
-  dialog->SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM);
-  std::wstring title = Widen(texts::kChooseFolder);
-  title += replay.filename().wstring();
-  dialog->SetTitle(title.c_str());
-  IShellItem* start = nullptr;
-  if (SUCCEEDED(SHCreateItemFromParsingName(folder.c_str(), nullptr, IID_PPV_ARGS(&start)))) {
-    dialog->SetFolder(start);
-    start->Release();
-  }
-  IShellItem* item = nullptr;
-  if (FAILED(dialog->Show(owner)) || FAILED(dialog->GetResult(&item))) return std::nullopt;
-  const ComPtr<IShellItem> result(item);
-  wchar_t* path = nullptr;
-  if (FAILED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) return std::nullopt;
-  std::filesystem::path chosen(path);
-  CoTaskMemFree(path);
-  return chosen;
-}
-
-// Held while a copy of the program finds its window's place and makes the window, so that
-// copies started together each see the windows of those before them.
-class Placing {
- public:
-  Placing() : mutex_(CreateMutexW(nullptr, FALSE, L"Local\\Vehisect-placing")) {
-    if (mutex_ != nullptr) WaitForSingleObject(mutex_, 5000);
-  }
-  ~Placing() {
-    if (mutex_ == nullptr) return;
-    ReleaseMutex(mutex_);
-    CloseHandle(mutex_);
-  }
-  Placing(const Placing&) = delete;
-  Placing& operator=(const Placing&) = delete;
-
- private:
-  HANDLE mutex_;
-};
-
 }  // namespace
 
 MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays)
@@ -157,13 +38,6 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
-}
-
-UniqueFont MainWindow::MessageFont(UINT dpi) {
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi);
-  return UniqueFont(CreateFontIndirectW(&metrics.lfMessageFont));
 }
 
 MainWindowLayout MainWindow::LayoutFor(UINT dpi) {
@@ -282,18 +156,7 @@ LRESULT MainWindow::HandleMessage(UINT message, WPARAM wparam, LPARAM lparam) {
       OnDestroy();
       return 0;
     case WM_NCDESTROY:
-      hwnd_ = openButton_ = progressBar_ = recordPtrBox_ = chooseVehiclesBox_ = tooltip_ = nullptr;
-      taskbar_.reset();
-      postTo_ = nullptr;
-      // Tasks posted too late for this window go with it. The quit that closing the window
-      // posted comes out of any filter, and goes back for the message loop.
-      for (MSG late; PeekMessageW(&late, nullptr, kRunTask, kRunTask, PM_REMOVE);) {
-        if (late.message == WM_QUIT) {
-          PostQuitMessage(static_cast<int>(late.wParam));
-          break;
-        }
-        delete reinterpret_cast<std::function<void()>*>(late.lParam);
-      }
+      OnNcDestroy();
       break;
     case WM_DROPFILES:
       OnDropFiles(reinterpret_cast<HDROP>(wparam));
@@ -387,6 +250,21 @@ void MainWindow::OnClose() {
   if (flow_.RequestClose()) DestroyWindow(hwnd_);
 }
 
+void MainWindow::OnNcDestroy() {
+  hwnd_ = openButton_ = progressBar_ = recordPtrBox_ = chooseVehiclesBox_ = tooltip_ = nullptr;
+  taskbar_.reset();
+  postTo_ = nullptr;
+  // Tasks posted too late for this window go with it. The quit that closing the window
+  // posted comes out of any filter, and goes back for the message loop.
+  for (MSG late; PeekMessageW(&late, nullptr, kRunTask, kRunTask, PM_REMOVE);) {
+    if (late.message == WM_QUIT) {
+      PostQuitMessage(static_cast<int>(late.wParam));
+      break;
+    }
+    delete reinterpret_cast<std::function<void()>*>(late.lParam);
+  }
+}
+
 void MainWindow::OnDestroy() {
   if (endsProgram_) PostQuitMessage(0);
 }
@@ -463,63 +341,19 @@ void MainWindow::SetCaption(const std::string& caption) {
 
 void MainWindow::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }
 
-
 void MainWindow::ShowMessage(const std::string& text, const std::string& title) {
   const CenteredOn centered(hwnd_);
   MessageBoxW(hwnd_, Widen(text).c_str(), Widen(title).c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 void MainWindow::ShowWarning(const std::string& text, const std::string& details) {
-  std::wstring shown = Widen(text + "\r\n\r\n" + vehisect::WrapLongWords(details));
-  // Never taller than the screen's work area: lines beyond it give way to an ellipsis, the
-  // box's text measured as it wraps it, in a column narrower than it is.
-  MONITORINFO monitor{};
-  monitor.cbSize = sizeof monitor;
-  GetMonitorInfoW(MonitorFromWindow(hwnd_, MONITOR_DEFAULTTONEAREST), &monitor);
-  const UINT dpi = GetDpiForWindow(hwnd_);
-  const LONG room = (monitor.rcWork.bottom - monitor.rcWork.top) - MulDiv(160, static_cast<int>(dpi), 96);
-  const UniqueFont font = MessageFont(dpi);
-  const ScreenDc dc;
-  const Selected selected(dc.get(), font.get());
-  const auto height = [&](const std::wstring& candidate) {
-    RECT box{0, 0, (monitor.rcWork.right - monitor.rcWork.left) / 2, 0};
-    DrawTextW(dc.get(), candidate.c_str(), -1, &box, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX | DT_EXPANDTABS);
-    return box.bottom - box.top;
-  };
-  bool cut = false;
-  while (height(cut ? shown + L"\n\u2026" : shown) > room) {
-    const std::size_t line = shown.rfind(L'\n');
-    if (line == std::wstring::npos) break;
-    shown.resize(line);
-    cut = true;
-  }
-  if (cut) shown += L"\n\u2026";
+  const std::wstring shown = FitToScreen(hwnd_, Widen(text + "\r\n\r\n" + vehisect::WrapLongWords(details)));
   const CenteredOn centered(hwnd_);
   MessageBoxW(hwnd_, shown.c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
 }
 
 vehisect::OtherRace MainWindow::AskOtherRace(const std::string& text, bool canReplace) {
-  enum : int { kReplace = 100, kKeepBoth = 101 };
-  const std::wstring replace = Widen(texts::kReplace), keepBoth = Widen(texts::kKeepBoth), title = Widen(texts::kTitle);
-  const TASKDIALOG_BUTTON buttons[] = {{kReplace, replace.c_str()}, {kKeepBoth, keepBoth.c_str()}};
-  const std::wstring content = Widen(text);
-  TASKDIALOGCONFIG config{};
-  config.cbSize = sizeof config;
-  config.hwndParent = hwnd_;
-  // Escape and the close box mean Cancel; centred on the window whose replay it is about.
-  config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-  config.dwCommonButtons = TDCBF_CANCEL_BUTTON;
-  config.pszWindowTitle = title.c_str();
-  config.pszMainIcon = TD_WARNING_ICON;
-  config.pszContent = content.c_str();
-  config.pButtons = canReplace ? buttons : buttons + 1;
-  config.cButtons = canReplace ? 2 : 1;
-  config.nDefaultButton = kKeepBoth;
-  int pressed = IDCANCEL;
-  if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) return vehisect::OtherRace::kStop;
-  return pressed == kKeepBoth                 ? vehisect::OtherRace::kKeepBoth
-         : pressed == kReplace && canReplace ? vehisect::OtherRace::kReplace
-                                              : vehisect::OtherRace::kStop;
+  return AskOtherRaceDialog(hwnd_, text, canReplace);
 }
 
 void MainWindow::CloseWindow() {
@@ -543,25 +377,6 @@ std::optional<std::vector<std::size_t>> MainWindow::ChooseVehicles(const vehisec
   return ShowVehicleDialog(hwnd_, choice);
 }
 
-std::filesystem::path MainWindow::ProgramFolder() const {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size()) {
-      path.resize(length);
-      return std::filesystem::path(path).parent_path();
-    }
-    path.resize(path.size() * 2);  // a long path: try again with room for it
-  }
-}
+std::filesystem::path MainWindow::ProgramFolder() const { return ProgramFolderPath(); }
 
-std::filesystem::path MainWindow::DocumentsFolder() const {
-  wchar_t* path = nullptr;
-  if (FAILED(SHGetKnownFolderPath(FOLDERID_Documents, 0, nullptr, &path))) {
-    CoTaskMemFree(path);
-    return ProgramFolder();
-  }
-  std::filesystem::path documents(path);
-  CoTaskMemFree(path);
-  return documents;
-}
+std::filesystem::path MainWindow::DocumentsFolder() const { return DocumentsFolderPath(); }

@@ -14,13 +14,7 @@
 #include <vector>
 
 #include "window/flow.h"
-
-/// Deletes a GDI object: fonts here.
-struct GdiObjectDeleter {
-  void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-/// A font this program made, deleted with its owner.
-using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, GdiObjectDeleter>;
+#include "window/win32.h"
 
 /// Releases a COM object: the taskbar's here.
 struct ComRelease {
@@ -63,8 +57,6 @@ class MainWindow : public vehisect::FlowWindow {
 
   /// The layout at `dpi`, measured with the system's message font at that DPI.
   static MainWindowLayout LayoutFor(UINT dpi);
-  /// The system's message font at `dpi`.
-  static UniqueFont MessageFont(UINT dpi);
   /// Where a new window goes: where Windows puts it, or, when windows of Vehisect are open
   /// already, set off down and right from the first by one step for each.
   static POINT StartPosition();
@@ -99,6 +91,7 @@ class MainWindow : public vehisect::FlowWindow {
   void OnCommand(int id, int code);
   void OnClose();
   void OnDestroy();
+  void OnNcDestroy();
   void OnDropFiles(HDROP drop);
   void OnDpiChanged(UINT dpi, const RECT& suggested);
   void ApplyLayout(UINT dpi);
