@@ -11,47 +11,10 @@
 #include "replay/base/encoding.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "window/sentences.h"
 #include "window/texts.h"
 
 namespace vehisect {
-namespace {
-
-// A summary lists this many failed replays, then how many more: at 144 DPI a box of more
-// would not fit on a screen 800 pixels high.
-constexpr std::size_t kListed = 5;
-
-// `name` (UTF-8) shortened in the middle to `width` characters at most, so that a box shows
-// its start and its end, where the driver and the extension are.
-std::string ShortenMiddle(const std::string& name, std::size_t width = 60) {
-  std::vector<std::size_t> starts;  // where each character begins
-  for (std::size_t i = 0; i < name.size(); ++i) {
-    if (!IsUtf8Continuation(name[i])) starts.push_back(i);
-  }
-  if (starts.size() <= width) return name;
-  const std::size_t half = (width - 1) / 2;
-  return name.substr(0, starts[half]) + "\u2026" + name.substr(starts[starts.size() - half]);
-}
-
-std::string FileName(const std::filesystem::path& path) { return PathToUtf8(path.filename()); }
-
-}  // namespace
-
-VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing& listing) {
-  VehicleChoice choice;
-  choice.intro = std::string(texts::kChooseIntro).append(ShortenMiddle(FileName(replay))).append(":");
-  choice.summary = "Level " + Utf8FromCp1252(listing.level) + ", weather " + Utf8FromCp1252(listing.weather) + ": ";
-  if (listing.held != listing.records) choice.summary.append(std::to_string(listing.held)).append(" of the race's ");
-  choice.summary.append(std::to_string(listing.records)).append(listing.records == 1 ? " record, " : " records, ");
-  choice.summary.append(std::to_string(listing.sharedRecords)).append(" of them shared.");
-  for (const VehicleListing& v : listing.vehicles) {
-    const char* existing = v.existing == Existing::kSameRace    ? texts::kHoldsSameRace
-                           : v.existing == Existing::kOtherRace ? texts::kHoldsOtherRace
-                                                                : texts::kHoldsNothing;
-    choice.rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.driver), Utf8FromCp1252(v.vehicle),
-                           std::to_string(v.records), Utf8FromCp1252(v.output), existing});
-  }
-  return choice;
-}
 
 BarSteps ProgressSteps(double value, double maximum) {
   // Compared and scaled in double: a float beyond INT_MAX must never be cast to int.
@@ -61,36 +24,6 @@ BarSteps ProgressSteps(double value, double maximum) {
   const double bar = maximum > kLargest ? kLargest : maximum;
   const double clamped = shown > bar ? bar : shown > 0 ? shown : 0;
   return {static_cast<int>(bar), static_cast<int>(clamped)};
-}
-
-std::string OtherRaceText(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& files) {
-  std::string text = ShortenMiddle(FileName(replay)).append(": ").append(ShortenMiddle(FileName(files.front())));
-  if (files.size() == 1) return text.append(" already holds another race.");
-  return text.append(" and ").append(std::to_string(files.size() - 1)).append(" more already hold another race.");
-}
-
-std::string WrapLongWords(const std::string& text, std::size_t width) {
-  std::string out;
-  std::size_t run = 0;          // characters since the last space or break
-  std::size_t breakAfter = 0;   // the position in `out` after the last separator in the run
-  for (const char c : text) {
-    out += c;
-    if (c == ' ' || c == '\n') {
-      run = 0;
-      breakAfter = 0;
-      continue;
-    }
-    if (IsUtf8Continuation(c)) continue;  // inside a UTF-8 character
-    if (c == '/' || c == '\\') breakAfter = out.size();
-    if (++run > width) {
-      const std::size_t at = breakAfter != 0 ? breakAfter : out.size() - 1;
-      out.insert(out.begin() + static_cast<std::ptrdiff_t>(at), '\n');
-      run = 0;
-      for (std::size_t i = at + 1; i < out.size(); ++i) run += !IsUtf8Continuation(out[i]);
-      breakAfter = 0;
-    }
-  }
-  return out;
 }
 
 // The progress of a run, called on the run's thread, goes to the window's thread, as often as
@@ -188,7 +121,7 @@ std::optional<std::vector<int>> WindowFlow::ChooseVehicles(const std::filesystem
 
 void WindowFlow::OnWaiting(const std::filesystem::path& folder) {
   waited_ = true;
-  const std::string title = std::string(texts::kTitle) + texts::kWaiting + FileName(files_.Absolute(folder));
+  const std::string title = WaitingTitle(files_.Absolute(folder));
   window_.Post([this, title] { window_.SetTitle(title); });
 }
 
@@ -243,103 +176,51 @@ WindowFlow::Tally WindowFlow::TallyOf(const std::vector<ReplayOutcome>& outcomes
 void WindowFlow::Finish(const Tally& tally, std::size_t replays) {
   running_ = false;
   window_.SetBusy(false);
-  if (closeWhenDone_) {
-    window_.CloseWindow();
-    return;
-  }
+  if (closeWhenDone_) return window_.CloseWindow();
   const bool stopped = stop_.requested();
   if (!stopped && replays == 1 && tally.refused) {
     // Alone, a one-vehicle replay ends the program as it always has.
     window_.ShowMessage(std::string(kRefusal), std::string(kRefusalTitle));
-    window_.CloseWindow();
-    return;
+    return window_.CloseWindow();
   }
   window_.SetProgressValue(0);
-  window_.SetCaption(texts::kOpen);
+  window_.SetCaption(texts::WithoutKey(texts::kOpenKey));
   if (stopped) {
     // Stopped by the player: no word about the replay stopped, one about those split before.
-    if (!tally.split.empty()) {
-      window_.ShowMessage(std::string("Stopped. Split before the stop: ").append(Names(tally.split)).append("."),
-                          texts::kTitle);
-    }
+    if (!tally.split.empty()) window_.ShowMessage(StoppedText(tally.split), texts::kTitle);
     if (!tally.failures.empty()) ReportFailures(tally, replays);
     return;
   }
   if (tally.failures.empty() && tally.declined.empty()) {
-    if (!tally.warnings.empty()) {
-      window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
-    }
+    if (!tally.warnings.empty()) window_.ShowWarning(texts::kNotCleanedUp, FailureDetails(tally.warnings));
     window_.ShowMessage(texts::kFinished, texts::kTitle);
-    window_.CloseWindow();
-    return;
+    return window_.CloseWindow();
   }
   // A replay left as it was at the player's answer needs no word of its own, but those split
   // before or after it do; the window is ready again.
   if (!tally.failures.empty() || !tally.warnings.empty()) {
     ReportFailures(tally, replays);
   } else if (!tally.split.empty()) {
-    const std::string left = tally.declined.size() == 1 ? ". Left as it was: " : ". Left as they were: ";
-    window_.ShowMessage(
-        std::string("Split: ").append(Names(tally.split)).append(left).append(Names(tally.declined)).append("."),
-        texts::kTitle);
+    window_.ShowMessage(SplitAndLeftText(tally.split, tally.declined), texts::kTitle);
   }
-}
-
-std::string WindowFlow::Names(const std::vector<std::filesystem::path>& replays) {
-  std::string names;
-  for (std::size_t i = 0; i < replays.size(); ++i) names.append(i ? ", " : "").append(FileName(replays[i]));
-  return names;
-}
-
-std::string WindowFlow::Details(const std::vector<std::string>& messages) {
-  std::string details;
-  for (std::size_t i = 0; i < messages.size() && i < kListed; ++i) details.append(i ? "\n\n" : "").append(messages[i]);
-  if (messages.size() > kListed) {
-    details.append("\n\n\u2026 and ").append(std::to_string(messages.size() - kListed)).append(" more.");
-  }
-  return details;
 }
 
 void WindowFlow::ReportFailures(const Tally& tally, std::size_t replays) {
   const std::vector<Failure>& failures = tally.failures;
-  if (failures.empty()) {
-    window_.ShowWarning("Split, but some files could not be cleaned up.", Details(tally.warnings));
-    return;
-  }
-  const bool changed = std::any_of(failures.begin(), failures.end(), [](const Failure& f) { return f.changed; });
-  const std::string unchanged = changed ? "some files could not be put back as they were: see below."
-                                        : "no file was written or changed.";
-  const std::string sentence = static_cast<char>(std::toupper(unchanged[0])) + unchanged.substr(1);
-  std::string text = "Could not split ";
-  if (replays == 1) {
-    text.append(FileName(failures[0].replay)).append(". ").append(sentence);
-  } else if (failures.size() == replays) {
-    text.append("any of the ").append(std::to_string(replays)).append(" replays. ").append(sentence);
-  } else {
-    text.append(std::to_string(failures.size())).append(" of ").append(std::to_string(replays));
-    const std::size_t left = replays - failures.size() - tally.split.size();
-    if (left == 0) {
-      text.append(" replays; the others were split.");
-    } else {
-      text.append(" replays; ").append(std::to_string(tally.split.size()));
-      text.append(" were split, ").append(std::to_string(left)).append(" left as they were.");
-    }
-    text.append(" For those, ").append(unchanged);
-  }
+  if (failures.empty()) return window_.ShowWarning(texts::kNotCleanedUp, FailureDetails(tally.warnings));
+  FailureCount count{replays, failures.size(), tally.split.size(), false, failures[0].replay};
   std::vector<std::string> messages;
-  for (const Failure& failure : failures) messages.push_back(failure.message);
+  for (const Failure& failure : failures) {
+    count.changed = count.changed || failure.changed;
+    messages.push_back(failure.message);
+  }
   messages.insert(messages.end(), tally.warnings.begin(), tally.warnings.end());
   // Replays of one folder: the folder named once, each file by its name, so that a long folder
   // does not make the box taller than the screen.
   const std::filesystem::path folder = failures.front().replay.parent_path();
   const bool oneFolder = failures.size() > 1 && !folder.empty() &&
                          std::all_of(failures.begin(), failures.end(), [&](const Failure& f) { return f.replay.parent_path() == folder; });
-  if (!oneFolder) return window_.ShowWarning(text, Details(messages));
-  const std::string prefix = PathToUtf8(folder / "");
-  for (std::string& message : messages) {
-    for (std::size_t at; (at = message.find(prefix)) != std::string::npos;) message.erase(at, prefix.size());
-  }
-  window_.ShowWarning(text, std::string("In ").append(PathToUtf8(folder)).append(":\n\n").append(Details(messages)));
+  window_.ShowWarning(FailureHeading(count), FailureDetails(messages, oneFolder ? folder : std::filesystem::path()));
 }
 
 void WindowFlow::Stop() {

@@ -12,23 +12,9 @@
 #include "replay/base/file_system.h"
 #include "replay/run/progress_sink.h"
 #include "replay/run/split_batch.h"
+#include "window/sentences.h"
 
 namespace vehisect {
-
-/// What the "Choose vehicles" dialog shows of a replay, as text.
-struct VehicleChoice {
-  std::string intro;    ///< what it asks, naming the replay
-  std::string summary;  ///< the replay's level, weather and records
-  /// A vehicle: its position, driver, vehicle, own records, output's name, and what a file of
-  /// that name in the output folder holds now.
-  struct Row {
-    std::string position, driver, vehicle, records, output, existing;
-  };
-  std::vector<Row> rows;
-};
-
-/// The dialog's texts for the listing `listing` of the replay `replay`.
-VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing& listing);
 
 /// What a window shows of a run: the progress in whole steps, the caption, the title, the
 /// taskbar's mark and the window's close; and the thread its calls come in on. Texts are UTF-8.
@@ -104,14 +90,6 @@ struct BarSteps {
 };
 BarSteps ProgressSteps(double value, double maximum);
 
-/// The question asked when the outputs of `replay` would replace `files`, which hold another
-/// race: "race2.rpl: VH_CANYON_Ann.rpl and 2 more already hold another race."
-std::string OtherRaceText(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& files);
-
-/// `text` with a line break put into every run of more than `width` characters without a
-/// space, after a path separator where there is one, so that a message box can wrap it.
-std::string WrapLongWords(const std::string& text, std::size_t width = 60);
-
 /// What the windows do, in one place: pressing "Open", dropping replays, starting with
 /// replays; running the splits on a thread of their own while the window stays responsive,
 /// stopping them, and reporting their end. Every member is called on the window's thread.
@@ -169,8 +147,6 @@ class WindowFlow {
   void ReportFailures(const Tally& tally, std::size_t replays);
   template <typename Result>
   Result OnWindowThread(std::function<Result()> ask, Result ifStopped);
-  static std::string Details(const std::vector<std::string>& messages);
-  static std::string Names(const std::vector<std::filesystem::path>& replays);
 
   FlowWindow& window_;
   FileSystem& files_;

@@ -132,7 +132,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::SetCaption(const std::string& caption) {
-  openButton_->setText(caption == texts::kOpen ? QString(texts::kOpenKey) : FromFlow(caption));
+  openButton_->setText(caption == texts::WithoutKey(texts::kOpenKey) ? QString(texts::kOpenKey) : FromFlow(caption));
 }
 
 void MainWindow::SetTitle(const std::string& title) { setWindowTitle(FromFlow(title)); }

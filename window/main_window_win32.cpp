@@ -53,10 +53,10 @@ MainWindowLayout MainWindow::LayoutFor(UINT dpi) {
   const LONG pad = metrics.tmAveCharWidth;
 
   // Wide enough for either caption of the button, and for the check box's text beside its box.
-  const SIZE open = TextSize(dc.get(), Widen(texts::kOpen).c_str());
+  const SIZE open = TextSize(dc.get(), Widen(texts::WithoutKey(texts::kOpenKey)).c_str());
   const SIZE working = TextSize(dc.get(), Widen(texts::kWorking).c_str());
-  const SIZE recordPtrText = TextSize(dc.get(), Widen(texts::kRecordPtr).c_str());
-  const SIZE chooseVehiclesText = TextSize(dc.get(), Widen(texts::kChooseVehicles).c_str());
+  const SIZE recordPtrText = TextSize(dc.get(), Widen(texts::WithoutKey(texts::kRecordPtrKey)).c_str());
+  const SIZE chooseVehiclesText = TextSize(dc.get(), Widen(texts::WithoutKey(texts::kChooseVehiclesKey)).c_str());
   const LONG box = GetSystemMetricsForDpi(SM_CXMENUCHECK, dpi);
   const LONG buttonWidth = std::max({px(1215), open.cx + 4 * pad, working.cx + 4 * pad});
   const LONG buttonHeight = std::max(px(495), metrics.tmHeight + 2 * pad);
@@ -336,7 +336,7 @@ ITaskbarList3* MainWindow::Taskbar() {
 }
 
 void MainWindow::SetCaption(const std::string& caption) {
-  SetWindowTextW(openButton_, Widen(caption == texts::kOpen ? texts::kOpenKey : caption).c_str());
+  SetWindowTextW(openButton_, Widen(caption == texts::WithoutKey(texts::kOpenKey) ? texts::kOpenKey : caption).c_str());
 }
 
 void MainWindow::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }

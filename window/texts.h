@@ -2,28 +2,37 @@
 
 // Every text the windows show of their own, in one place for both (UTF-8).
 
+#include <string>
+#include <string_view>
+
 namespace vehisect::texts {
+
+/// A caption as it reads, without the "&" that marks its access key ("&&" for an "&").
+inline std::string WithoutKey(std::string_view keyed) {
+  std::string plain;
+  for (std::size_t i = 0; i < keyed.size(); ++i) {
+    if (keyed[i] == '&' && i + 1 < keyed.size()) ++i;
+    plain += keyed[i];
+  }
+  return plain;
+}
 
 /// The window's title, and the title of its boxes.
 inline constexpr const char* kTitle = "Vehisect";
-/// The caption of "Open" when idle, and during a run.
-inline constexpr const char* kOpen = "Open";
+/// The caption of "Open" when idle, with its access key, and during a run.
+inline constexpr const char* kOpenKey = "&Open";
 inline constexpr const char* kWorking = "Working...";
-/// The caption of the check box, and its tooltip.
-inline constexpr const char* kRecordPtr = "Use demoRecordPtr";
+/// The caption of the check box, with its access key, and its tooltip.
+inline constexpr const char* kRecordPtrKey = "&Use demoRecordPtr";
 inline constexpr const char* kRecordPtrTooltip =
     "Unticked (the usual choice), every output's \"demoRecordPtr\" is set to the race's "
     "record count.\nTicked, every output keeps the race replay's own \"demoRecordPtr\" value "
     "instead: tick it if the outputs do not play back in the game as the race did.";
-/// The second check box, and its tooltip.
-inline constexpr const char* kChooseVehicles = "Choose vehicles";
+/// The second check box, with its access key, and its tooltip.
+inline constexpr const char* kChooseVehiclesKey = "&Choose vehicles";
 inline constexpr const char* kChooseVehiclesTooltip =
     "Ticked, each replay is read first and shown with its vehicles, so that you can choose which "
     "of them to split.\nUnticked (the usual choice), every vehicle is split.";
-/// The captions above as the windows show them, with their access keys.
-inline constexpr const char* kOpenKey = "&Open";
-inline constexpr const char* kRecordPtrKey = "&Use demoRecordPtr";
-inline constexpr const char* kChooseVehiclesKey = "&Choose vehicles";
 /// The "Choose vehicles" dialog: what it asks, its columns, what a file of an output's name
 /// holds, the control that ticks all, and its buttons.
 inline constexpr const char* kChooseIntro = "Split these vehicles of ";
@@ -45,6 +54,8 @@ inline constexpr const char* kChooseFolder = "Choose a folder for the outputs of
 inline constexpr const char* kReplace = "Replace";
 inline constexpr const char* kKeepBoth = "Keep both";
 inline constexpr const char* kCancel = "Cancel";
+/// What a run that split everything says when it could not remove every file it should have.
+inline constexpr const char* kNotCleanedUp = "Split, but some files could not be cleaned up.";
 /// The end of a run that split everything.
 inline constexpr const char* kFinished = "Finished";
 /// What `vehisect --help` says, after its usage line.
