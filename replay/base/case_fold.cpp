@@ -11,32 +11,34 @@ bool Alternating(char32_t c, char32_t first, char32_t last) {
   return c >= first && c <= last && (c - first) % 2 == 0;
 }
 
-// Appends the full case folding of `c`: the Latin, Greek and Cyrillic letters, the letters
-// that fold to more than one (ß, ẞ, the ligatures) and those that fold across blocks (K, Å,
-// Ω, µ, ſ). Other scripts fold rarely in file names; the commit asks the file system itself
-// before any name is taken.
-void AppendFolded(std::string& out, char32_t c) {
+// Appends the folding of `c` where it is a letter that folds to more than one (ß, ẞ, the
+// ligatures) or across blocks (K, Å, Ω, µ, ſ): whether it was one.
+bool AppendSpecial(std::string& out, char32_t c) {
   switch (c) {
-    case 0xDF: case 0x1E9E: out += "ss"; return;
-    case 0x130: out += "i\xCC\x87"; return;           // İ: i and a combining dot above
-    case 0x149: out += "\xCA\xBCn"; return;           // ŉ
-    case 0x17F: out += 's'; return;                   // ſ
-    case 0xB5: AppendUtf8(out, 0x3BC); return;        // µ
-    case 0x178: AppendUtf8(out, 0xFF); return;        // Ÿ
-    case 0x3C2: AppendUtf8(out, 0x3C3); return;       // ς
-    case 0x386: AppendUtf8(out, 0x3AC); return;
-    case 0x38C: AppendUtf8(out, 0x3CC); return;
-    case 0x2126: AppendUtf8(out, 0x3C9); return;      // Ω, the ohm sign
-    case 0x212A: out += 'k'; return;                  // K, the kelvin sign
-    case 0x212B: AppendUtf8(out, 0xE5); return;       // Å, the angstrom sign
-    case 0xFB00: out += "ff"; return;
-    case 0xFB01: out += "fi"; return;
-    case 0xFB02: out += "fl"; return;
-    case 0xFB03: out += "ffi"; return;
-    case 0xFB04: out += "ffl"; return;
-    case 0xFB05: case 0xFB06: out += "st"; return;
-    default: break;
+    case 0xDF: case 0x1E9E: out += "ss"; return true;
+    case 0x130: out += "i\xCC\x87"; return true;           // İ: i and a combining dot above
+    case 0x149: out += "\xCA\xBCn"; return true;           // ŉ
+    case 0x17F: out += 's'; return true;                   // ſ
+    case 0xB5: AppendUtf8(out, 0x3BC); return true;        // µ
+    case 0x178: AppendUtf8(out, 0xFF); return true;        // Ÿ
+    case 0x3C2: AppendUtf8(out, 0x3C3); return true;       // ς
+    case 0x386: AppendUtf8(out, 0x3AC); return true;
+    case 0x38C: AppendUtf8(out, 0x3CC); return true;
+    case 0x2126: AppendUtf8(out, 0x3C9); return true;      // Ω, the ohm sign
+    case 0x212A: out += 'k'; return true;                  // K, the kelvin sign
+    case 0x212B: AppendUtf8(out, 0xE5); return true;       // Å, the angstrom sign
+    case 0xFB00: out += "ff"; return true;
+    case 0xFB01: out += "fi"; return true;
+    case 0xFB02: out += "fl"; return true;
+    case 0xFB03: out += "ffi"; return true;
+    case 0xFB04: out += "ffl"; return true;
+    case 0xFB05: case 0xFB06: out += "st"; return true;
+    default: return false;
   }
+}
+
+// The simple case folding of the Latin, Greek and Cyrillic letters `c`; `c` itself otherwise.
+char32_t Folded(char32_t c) {
   char32_t folded = c;
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
     folded = c + 0x20;
@@ -54,7 +56,13 @@ void AppendFolded(std::string& out, char32_t c) {
   } else if (c >= 0x400 && c <= 0x40F) {
     folded = c + 0x50;
   }
-  AppendUtf8(out, folded);
+  return folded;
+}
+
+// Appends the full case folding of `c`. Other scripts than those above fold rarely in file
+// names; the commit asks the file system itself before any name is taken.
+void AppendFolded(std::string& out, char32_t c) {
+  if (!AppendSpecial(out, c)) AppendUtf8(out, Folded(c));
 }
 
 }  // namespace

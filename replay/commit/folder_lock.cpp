@@ -109,6 +109,11 @@ bool Live(const std::optional<Holder>& holder, const Sight& sight) {
                         (holder->process == ThisProcess() || ProcessStart(holder->process) == holder->started));
 }
 
+// Whether another run made or claimed the file first: it lets go of it soon.
+bool Taken(const std::error_code& ec) {
+  return ec == std::errc::file_exists || ec == std::errc::device_or_resource_busy;
+}
+
 std::string TypeName(std::filesystem::file_type type) {
   using std::filesystem::file_type;
   return type == file_type::directory ? "a folder" : type == file_type::symlink ? "a link" : "a special file";
@@ -136,34 +141,8 @@ FolderLock::FolderLock(FileSystem& files, const std::filesystem::path& folder, s
       path_(FolderOf(folder) / kLockFileName),
       own_(FolderOf(folder) / (kLockFileName + RunFileTail({run, 0, "new"}))),
       text_(LockText(run)) {
-  const std::string shown = PathToUtf8(FolderOf(folder));
-  const auto deadline = std::chrono::steady_clock::now() + wait;
-  bool told = false;
   try {
-    for (;;) {
-      // Before every attempt to take the lock, as before every take-over: a run stopped while
-      // it waits changes nothing.
-      if (cancel != nullptr && cancel->requested()) throw ReplayError::Cancelled(shown);
-      if (Take()) return;
-      Sight sight;
-      if (const std::error_code ec = files_.Look(path_, kLockLimit, sight)) {
-        if (ec == std::errc::no_such_file_or_directory) continue;  // let go of meanwhile
-        throw ReplayError(PathToUtf8(path_), 0, "a lock file it can read", ec.message());
-      }
-      if (sight.type != std::filesystem::file_type::regular) {
-        throw ReplayError(PathToUtf8(path_), 0, "the folder's lock file",
-                          TypeName(sight.type) + "; remove it if no Vehisect runs there");
-      }
-      const std::optional<Holder> holder = ParseLock(sight.bytes);
-      if (holder && sight.hold->Names(path_) && Stale(*holder, sight)) {
-        if (cancel != nullptr && cancel->requested()) throw ReplayError::Cancelled(shown);
-        if (TakeOver(sight, holder->run)) continue;
-      }
-      if (std::chrono::steady_clock::now() >= deadline) Refuse(path_, sight, holder, wait);
-      if (!told && waiting) waiting();
-      told = true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    Acquire(wait, cancel, waiting);
   } catch (...) {
     if (held_) {
       held_.reset();
@@ -173,33 +152,60 @@ FolderLock::FolderLock(FileSystem& files, const std::filesystem::path& folder, s
   }
 }
 
-bool FolderLock::Take() {
-  const std::string folder = PathToUtf8(path_.parent_path());
-  const auto refuse = [&](const std::error_code& ec) {
-    return ReplayError(folder, 0, "a folder it can lock to put the outputs into", ec.message());
-  };
-  // Another run claimed the file first: it is let go of soon.
-  const auto taken = [](const std::error_code& ec) {
-    return ec == std::errc::file_exists || ec == std::errc::device_or_resource_busy;
-  };
+void FolderLock::Acquire(std::chrono::milliseconds wait, const CancelToken* cancel, const std::function<void()>& waiting) {
+  const std::string shown = PathToUtf8(path_.parent_path());
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  bool told = false;
+  for (;;) {
+    // Before every attempt to take the lock, as before every take-over: a run stopped while it
+    // waits changes nothing.
+    if (cancel != nullptr && cancel->requested()) throw ReplayError::Cancelled(shown);
+    if (Take()) return;
+    Sight sight;
+    if (!See(sight)) continue;  // let go of meanwhile
+    const std::optional<Holder> holder = ParseLock(sight.bytes);
+    if (holder && sight.hold->Names(path_) && Stale(*holder, sight)) {
+      if (cancel != nullptr && cancel->requested()) throw ReplayError::Cancelled(shown);
+      if (TakeOver(sight, holder->run)) continue;
+    }
+    if (std::chrono::steady_clock::now() >= deadline) Refuse(path_, sight, holder, wait);
+    if (!told && waiting) waiting();
+    told = true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+}
+
+bool FolderLock::See(Sight& sight) const {
+  if (const std::error_code ec = files_.Look(path_, kLockLimit, sight)) {
+    if (ec == std::errc::no_such_file_or_directory) return false;
+    throw ReplayError(PathToUtf8(path_), 0, "a lock file it can read", ec.message());
+  }
+  if (sight.type != std::filesystem::file_type::regular) {
+    throw ReplayError(PathToUtf8(path_), 0, "the folder's lock file",
+                      TypeName(sight.type) + "; remove it if no Vehisect runs there");
+  }
+  return true;
+}
+
+bool FolderLock::Make(const std::filesystem::path& file) {
   std::error_code ec;
-  if (direct_) {
-    // No step of the file system gives a name only where none is: the lock file is made under
-    // its name. No run takes an unfinished lock over, so a pause while it is written only
-    // makes others wait.
-    held_ = files_.CreateNew(path_, text_, ec);
-    if (taken(ec)) return false;
-    if (ec || (ec = files_.Flush(path_))) throw refuse(ec);
-    return true;
+  held_ = files_.CreateNew(file, text_, ec);
+  if (Taken(ec)) return false;
+  if (ec || (ec = files_.Flush(file))) {
+    throw ReplayError(PathToUtf8(path_.parent_path()), 0, "a folder it can lock to put the outputs into", ec.message());
   }
-  if (!held_) {
-    // Whole, claimed and on the disk before it takes the lock's name: the name never holds
-    // anything less, even after a power loss.
-    held_ = files_.CreateNew(own_, text_, ec);
-    if (taken(ec)) return false;
-    if (ec || (ec = files_.Flush(own_))) throw refuse(ec);
-  }
-  ec = files_.LinkNew(own_, path_);
+  return true;
+}
+
+bool FolderLock::Take() {
+  // No step of the file system gives a name only where none is: the lock file is made under
+  // its name. No run takes an unfinished lock over, so a pause while it is written only makes
+  // others wait.
+  if (direct_) return Make(path_);
+  // Whole, claimed and on the disk before it takes the lock's name: the name never holds
+  // anything less, even after a power loss.
+  if (!held_ && !Make(own_)) return false;
+  std::error_code ec = files_.LinkNew(own_, path_);
   // NFS may lose the answer to a link it made, and answer the link's retry with EEXIST.
   if (!ec || (ec == std::errc::file_exists && held_->Names(path_))) {
     files_.Remove(own_);  // the lock's name holds it now
@@ -212,9 +218,8 @@ bool FolderLock::Take() {
     direct_ = true;
     return Take();
   }
-  if (!ec) return true;
-  if (taken(ec)) return false;
-  throw refuse(ec);
+  if (!ec || Taken(ec)) return !ec;
+  throw ReplayError(PathToUtf8(path_.parent_path()), 0, "a folder it can lock to put the outputs into", ec.message());
 }
 
 bool FolderLock::TakeOver(const Sight& sight, const RunId& stale) {

@@ -44,6 +44,9 @@ class FolderLock {
   const std::optional<RunId>& stopped() const { return stopped_; }
 
  private:
+  void Acquire(std::chrono::milliseconds wait, const CancelToken* cancel, const std::function<void()>& waiting);
+  bool See(Sight& sight) const;
+  bool Make(const std::filesystem::path& file);
   bool Take();
   bool TakeOver(const Sight& sight, const RunId& stale);
   FileSystem& files_;

@@ -110,38 +110,41 @@ std::vector<PlacedOutput> FileOutputStore::Commit() {
   // the player's answer, and asked again when the files under the lock are not those asked of.
   std::set<std::filesystem::path> asked;
   OtherRace answer = OtherRace::kStop;
+  const auto waiting = [&] {
+    if (options_.waiting) options_.waiting(FolderOf(folder_));
+  };
   for (;;) {
     const OtherRaces seen = FindOtherRaces();
     if (!Covered(seen, asked)) {
       answer = options_.otherRace ? options_.otherRace(seen.question) : OtherRace::kStop;
       asked.insert(seen.question.files.begin(), seen.question.files.end());
     }
-    const auto waiting = [&] {
-      if (options_.waiting) options_.waiting(FolderOf(folder_));
-    };
     FolderLock lock(files_, folder_, kFolderWait, options_.cancel, waiting, run_);
     // From here on the commit runs to its end or its rollback: a stop is no longer honoured.
     CleanLeftovers(lock.stopped());
     for (const auto& output : outputs_) CheckOutputName(files_, output->final, input_, lock.Locks(input_.parent_path()));
     const OtherRaces others = FindOtherRaces();
-    if (!Covered(others, asked)) continue;
-    std::vector<PlacedOutput> placed;
-    try {
-      Settle(others, answer);
-      placed = PlaceAll();
-    } catch (const ReplayError& e) {
-      // The next run takes a lock left behind for a stopped run's: the player must hear of it.
-      if (const std::error_code ec = lock.Release()) {
-        throw e.With("; then could not remove the lock file " + PathToUtf8(lock.path()) + " (" + ec.message() + ")");
-      }
-      throw;
-    }
-    if (const std::error_code ec = lock.Release()) {
-      warnings_.push_back(PathToUtf8(lock.path()) + ": expected to remove the folder's lock file, found " +
-                          ec.message() + "; remove it once no Vehisect runs there");
-    }
-    return placed;
+    if (Covered(others, asked)) return SettleAndPlace(lock, others, answer);
   }
+}
+
+std::vector<PlacedOutput> FileOutputStore::SettleAndPlace(FolderLock& lock, const OtherRaces& others, OtherRace answer) {
+  std::vector<PlacedOutput> placed;
+  try {
+    Settle(others, answer);
+    placed = PlaceAll();
+  } catch (const ReplayError& e) {
+    // The next run takes a lock left behind for a stopped run's: the player must hear of it.
+    if (const std::error_code ec = lock.Release()) {
+      throw e.With("; then could not remove the lock file " + PathToUtf8(lock.path()) + " (" + ec.message() + ")");
+    }
+    throw;
+  }
+  if (const std::error_code ec = lock.Release()) {
+    warnings_.push_back(PathToUtf8(lock.path()) + ": expected to remove the folder's lock file, found " +
+                        ec.message() + "; remove it once no Vehisect runs there");
+  }
+  return placed;
 }
 
 bool FileOutputStore::Covered(const OtherRaces& others, const std::set<std::filesystem::path>& asked) {

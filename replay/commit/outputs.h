@@ -19,6 +19,8 @@
 
 namespace vehisect {
 
+class FolderLock;
+
 /// An output in place: the name it was given (Windows-1252 bytes) and its path.
 struct PlacedOutput {
   std::string name;
@@ -93,6 +95,7 @@ class FileOutputStore : public OutputStore {
   OtherRaces FindOtherRaces() const;
   static bool Covered(const OtherRaces& others, const std::set<std::filesystem::path>& asked);
   void Settle(const OtherRaces& others, OtherRace choice);
+  std::vector<PlacedOutput> SettleAndPlace(FolderLock& lock, const OtherRaces& others, OtherRace answer);
   std::vector<FolderEntry> ListFolder();
   bool Exists(const std::filesystem::path& path) const;
   bool HoldsSameRace(const std::filesystem::path& existing, const std::filesystem::path& fresh) const;

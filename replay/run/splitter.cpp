@@ -24,6 +24,53 @@ ReplayError WithWarnings(const ReplayError& error, const std::string& replay, co
   return base.With(note);
 }
 
+// The outputs of one run, each with its writer: one per vehicle chosen, none for the others.
+struct Writers {
+  // Declared first, so that it outlives the writers whose buffers it writes.
+  BackgroundWriter background;
+  std::deque<OutputWriter> writers;
+  std::vector<OutputWriter*> of;  // by vehicle, or none for a vehicle not chosen
+};
+
+// Opens the output of each vehicle `chosen` in `store`, and writes its header.
+void OpenOutputs(const ReplayHeader& header, const std::vector<std::string>& names,
+                 const std::vector<std::size_t>& chosen, bool useRecordPtr, OutputStore& store, Writers& out) {
+  out.of.assign(names.size(), nullptr);
+  for (const std::size_t k : chosen) {
+    out.of[k] = &out.writers.emplace_back(store.Open(names[k]), PathToUtf8(store.PathOf(names[k])), out.background);
+  }
+  for (const std::size_t k : chosen) {
+    for (const std::string_view line : OutputHeaderLines(header, k, useRecordPtr)) {
+      out.of[k]->Write(line);
+      out.of[k]->Write(kLineEnd);
+    }
+  }
+}
+
+// Reads every record, each shared one to every output and each vehicle's to its own, as the
+// progress counts them; then writes the outputs' last bytes.
+void CopyRecords(LineReader& reader, const ReplayHeader& header, const SplitOptions& options, const CancelToken& cancel,
+                 const std::string& replayName, ProgressSink& progress, Writers& out) {
+  progress.SetProgressMax(static_cast<float>(header.records));
+  StateRecord record;
+  const auto write = [&record](OutputWriter& writer) {
+    for (const std::string_view piece : record.pieces) writer.Write(piece);
+  };
+  for (std::uint64_t r = 1; r <= header.records; ++r) {
+    cancel.ThrowIfRequested(replayName);
+    if (options.asListed && reader.AtEnd()) break;
+    ReadRecordOf(reader, header.vehicleCount, r, header.records, record, options.plainRecords);
+    if (record.shared) {
+      for (OutputWriter& writer : out.writers) write(writer);
+    } else if (OutputWriter* writer = out.of[record.vehicle]) {
+      write(*writer);
+    }
+    progress.SetProgressValue(static_cast<float>(r));
+  }
+  for (OutputWriter& writer : out.writers) writer.Flush();
+  out.background.Wait();
+}
+
 // Splits `replay`, read from the file `replayPath` where there is one, and named
 // `replayName` in errors.
 SplitResult SplitStream(std::istream& replay, const std::filesystem::path& replayPath, const std::string& replayName,
@@ -39,47 +86,15 @@ SplitResult SplitStream(std::istream& replay, const std::filesystem::path& repla
   const std::vector<std::string> names = OutputNames(header, replayName);
   const std::vector<std::size_t> chosen = SelectVehicles(header, names, options.vehicles, replayName);
   SplitResult result;
-  for (const std::size_t k : chosen) result.outputs.push_back(names[k]);
   std::vector<std::filesystem::path> paths;
-  for (const std::string& name : result.outputs) paths.push_back(store.PathOf(name));
+  for (const std::size_t k : chosen) paths.push_back(store.PathOf(names[k]));
   if (commit.batch != nullptr) commit.batch->Check(replayPath, paths);
   cancel.ThrowIfRequested(replayName);
   try {
-    // Declared first, so that it outlives the writers whose buffers it writes.
-    BackgroundWriter background;
-    std::deque<OutputWriter> writers;
-    // The writer of each vehicle, or none for a vehicle not chosen.
-    std::vector<OutputWriter*> writerOf(names.size(), nullptr);
-    for (const std::size_t k : chosen) {
-      writerOf[k] = &writers.emplace_back(store.Open(names[k]), PathToUtf8(store.PathOf(names[k])), background);
-    }
-    for (const std::size_t k : chosen) {
-      for (const std::string_view line : OutputHeaderLines(header, k, options.useRecordPtr)) {
-        writerOf[k]->Write(line);
-        writerOf[k]->Write(kLineEnd);
-      }
-    }
-
-    progress.SetProgressMax(static_cast<float>(header.records));
-    StateRecord record;
-    const auto write = [&record](OutputWriter& writer) {
-      for (const std::string_view piece : record.pieces) writer.Write(piece);
-    };
-    for (std::uint64_t r = 1; r <= header.records; ++r) {
-      cancel.ThrowIfRequested(replayName);
-      if (options.asListed && reader.AtEnd()) break;
-      ReadRecordOf(reader, header.vehicleCount, r, header.records, record, options.plainRecords);
-      if (record.shared) {
-        for (OutputWriter& writer : writers) write(writer);
-      } else if (OutputWriter* writer = writerOf[record.vehicle]) {
-        write(*writer);
-      }
-      progress.SetProgressValue(static_cast<float>(r));
-    }
-    for (OutputWriter& writer : writers) writer.Flush();
-    background.Wait();
+    Writers writers;
+    OpenOutputs(header, names, chosen, options.useRecordPtr, store, writers);
+    CopyRecords(reader, header, options, cancel, replayName, progress, writers);
     cancel.ThrowIfRequested(replayName);
-    result.outputs.clear();
     for (PlacedOutput& placed : store.Commit()) {
       result.outputs.push_back(std::move(placed.name));
       result.files.push_back(std::move(placed.path));
