@@ -69,6 +69,8 @@ constexpr int kIntro = 201;
 constexpr int kVehicles = 202;
 constexpr int kAll = 203;
 
+constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
+
 // The "Choose vehicles" dialog: the rows, ticked or not, and "All vehicles" following them.
 class VehicleDialog {
  public:
@@ -115,30 +117,8 @@ class VehicleDialog {
     list_ = GetDlgItem(hwnd, kVehicles);
     SetDlgItemTextW(hwnd, kIntro, Widen(choice_.intro + "\r\n" + choice_.summary).c_str());
     ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
-    constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
-    for (int c = 0; c < kColumns; ++c) {
-      std::wstring header = Widen(texts::kColumns[c]);
-      LVCOLUMNW column{};
-      column.mask = LVCF_TEXT | LVCF_SUBITEM;
-      column.pszText = header.data();
-      column.iSubItem = c;
-      ListView_InsertColumn(list_, c, &column);
-    }
-    for (std::size_t k = 0; k < choice_.rows.size(); ++k) {
-      const vehisect::VehicleChoice::Row& row = choice_.rows[k];
-      const std::string cells[kColumns] = {row.position, row.driver, row.vehicle, row.records, row.output, row.existing};
-      std::wstring first = Widen(cells[0]);
-      LVITEMW item{};
-      item.mask = LVIF_TEXT;
-      item.iItem = static_cast<int>(k);
-      item.pszText = first.data();
-      const int at = ListView_InsertItem(list_, &item);
-      for (int c = 1; c < kColumns; ++c) {
-        std::wstring text = Widen(cells[c]);
-        ListView_SetItemText(list_, at, c, text.data());
-      }
-      ListView_SetCheckState(list_, at, TRUE);
-    }
+    AddColumns();
+    for (std::size_t k = 0; k < choice_.rows.size(); ++k) AddRow(static_cast<int>(k), choice_.rows[k]);
     // Wide enough for its header and for every cell below it.
     for (int c = 0; c < kColumns; ++c) {
       ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
@@ -152,6 +132,32 @@ class VehicleDialog {
     CenterOn(hwnd, GetParent(hwnd));
     SetFocus(list_);
     return FALSE;  // the focus is set
+  }
+
+  void AddColumns() {
+    for (int c = 0; c < kColumns; ++c) {
+      std::wstring header = Widen(texts::kColumns[c]);
+      LVCOLUMNW column{};
+      column.mask = LVCF_TEXT | LVCF_SUBITEM;
+      column.pszText = header.data();
+      column.iSubItem = c;
+      ListView_InsertColumn(list_, c, &column);
+    }
+  }
+
+  void AddRow(int k, const vehisect::VehicleChoice::Row& row) {
+    const std::string cells[kColumns] = {row.position, row.driver, row.vehicle, row.records, row.output, row.existing};
+    std::wstring first = Widen(cells[0]);
+    LVITEMW item{};
+    item.mask = LVIF_TEXT;
+    item.iItem = k;
+    item.pszText = first.data();
+    const int at = ListView_InsertItem(list_, &item);
+    for (int c = 1; c < kColumns; ++c) {
+      std::wstring text = Widen(cells[c]);
+      ListView_SetItemText(list_, at, c, text.data());
+    }
+    ListView_SetCheckState(list_, at, TRUE);
   }
 
   std::vector<std::size_t> Ticked() const {

@@ -3,11 +3,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QHeaderView>
-#include <QLabel>
-#include <QSignalBlocker>
-#include <QTreeWidget>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
@@ -25,16 +20,13 @@
 #include <QVBoxLayout>
 
 #include "replay/base/paths.h"
+#include "window/qt_text.h"
 #include "window/texts.h"
+#include "window/vehicle_dialog.h"
 
 namespace texts = vehisect::texts;
 
 namespace {
-
-// The flow's texts are UTF-8; CR LF in them is a line break to the box.
-QString FromFlow(const std::string& text) {
-  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())).replace("\r\n", "\n");
-}
 
 std::filesystem::path PathOf(const QString& path) { return vehisect::PathFromUtf8(path.toStdString()); }
 
@@ -192,68 +184,9 @@ bool MainWindow::UseRecordPtr() const { return recordPtrBox_->isChecked(); }
 bool MainWindow::ChoosesVehicles() const { return chooseVehiclesBox_->isChecked(); }
 
 std::optional<std::vector<std::size_t>> MainWindow::ChooseVehicles(const vehisect::VehicleChoice& choice) {
-  QDialog dialog(this);
-  dialog.setObjectName("ChooseVehicles");
-  dialog.setWindowTitle(texts::kTitle);
-  auto* intro = new QLabel(FromFlow(choice.intro) + "\n" + FromFlow(choice.summary), &dialog);
-  auto* rows = new QTreeWidget(&dialog);
-  rows->setObjectName("Vehicles");
-  rows->setRootIsDecorated(false);
-  rows->setHeaderLabels([] {
-    QStringList labels;
-    for (const char* column : texts::kColumns) labels << column;
-    return labels;
-  }());
-  for (const vehisect::VehicleChoice::Row& row : choice.rows) {
-    auto* item = new QTreeWidgetItem(rows, {FromFlow(row.position), FromFlow(row.driver), FromFlow(row.vehicle),
-                                            FromFlow(row.records), FromFlow(row.output), FromFlow(row.existing)});
-    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-    item->setCheckState(0, Qt::Checked);
-  }
-  for (int c = 0; c < rows->columnCount(); ++c) rows->resizeColumnToContents(c);
-  rows->setCurrentItem(rows->topLevelItem(0));
-  auto* all = new QCheckBox(texts::kAllKey, &dialog);
-  all->setObjectName("All");
-  all->setCheckState(Qt::Checked);
-  auto* buttons = new QDialogButtonBox(&dialog);
-  QPushButton* split = buttons->addButton(texts::kSplitKey, QDialogButtonBox::AcceptRole);
-  split->setObjectName("Split");
-  split->setDefault(true);
-  buttons->addButton(QDialogButtonBox::Cancel);
-  connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  const auto ticked = [rows] {
-    std::vector<std::size_t> chosen;
-    for (int k = 0; k < rows->topLevelItemCount(); ++k) {
-      if (rows->topLevelItem(k)->checkState(0) == Qt::Checked) chosen.push_back(static_cast<std::size_t>(k));
-    }
-    return chosen;
-  };
-  // "All vehicles" follows the rows, and ticks or unticks them all.
-  connect(rows, &QTreeWidget::itemChanged, &dialog, [=] {
-    const std::size_t count = ticked().size();
-    split->setEnabled(count > 0);
-    const QSignalBlocker quiet(all);
-    all->setCheckState(count == 0 ? Qt::Unchecked
-                       : count == static_cast<std::size_t>(rows->topLevelItemCount()) ? Qt::Checked
-                                                                                        : Qt::PartiallyChecked);
-  });
-  connect(all, &QCheckBox::clicked, &dialog, [=] {
-    const Qt::CheckState state = ticked().size() == static_cast<std::size_t>(rows->topLevelItemCount()) ? Qt::Unchecked
-                                                                                                       : Qt::Checked;
-    for (int k = 0; k < rows->topLevelItemCount(); ++k) rows->topLevelItem(k)->setCheckState(0, state);
-  });
-  auto* layout = new QVBoxLayout(&dialog);
-  layout->addWidget(intro);
-  layout->addWidget(rows);
-  layout->addWidget(all);
-  layout->addWidget(buttons);
-  const int unit = fontMetrics().height();
-  dialog.resize(std::max(dialog.sizeHint().width(), rows->header()->length() + unit * 2),
-                dialog.sizeHint().height());
-  rows->setFocus();
+  VehicleDialog dialog(choice, this);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
-  return ticked();
+  return dialog.Ticked();
 }
 
 std::filesystem::path MainWindow::ProgramFolder() const { return PathOf(QCoreApplication::applicationDirPath()); }
