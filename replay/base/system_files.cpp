@@ -9,9 +9,57 @@
 #include <vector>
 
 #include "replay/base/paths.h"
-#include "replay/base/system_files_copy.h"
+#include "replay/base/system_files_parts.h"
 
 namespace vehisect {
+namespace {
+
+// Hands the caller's buffers whole to a RawFile.
+class StraightBuffer : public std::streambuf {
+ public:
+  explicit StraightBuffer(std::unique_ptr<RawFile> file) : file_(std::move(file)) {}
+
+ protected:
+  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
+    for (std::streamsize done = 0; done < count;) {
+      const std::streamsize n = file_->WriteSome(bytes + done, count - done);
+      if (n <= 0) return done;  // errno says why
+      done += n;
+    }
+    file_->Written(written_ += static_cast<std::uint64_t>(count));
+    return count;
+  }
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char byte = traits_type::to_char_type(c);
+    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
+  }
+
+ private:
+  std::unique_ptr<RawFile> file_;
+  std::uint64_t written_ = 0;
+};
+
+class StraightStream : public std::ostream {
+ public:
+  explicit StraightStream(std::unique_ptr<RawFile> file) : std::ostream(nullptr), buffer_(std::move(file)) {
+    rdbuf(&buffer_);
+  }
+
+ private:
+  StraightBuffer buffer_;
+};
+
+}  // namespace
+
+std::unique_ptr<std::ostream> WriteStraightTo(std::unique_ptr<RawFile> file) {
+  const int error = errno;
+  const bool none = file == nullptr;
+  auto stream = std::make_unique<StraightStream>(std::move(file));
+  if (none) stream->setstate(std::ios::badbit);
+  errno = error;
+  return stream;
+}
 
 std::error_code CopyBytes(const std::filesystem::path& from, const std::filesystem::path& to) {
   // Through streams: some FUSE file systems cannot take the system's fast copy.

@@ -18,7 +18,7 @@
 #include <unistd.h>
 
 #include "replay/base/paths.h"
-#include "replay/base/system_files_copy.h"
+#include "replay/base/system_files_parts.h"
 
 namespace vehisect {
 namespace {
@@ -210,86 +210,44 @@ std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::s
 
 namespace {
 
-// Writes straight to a file, the caller's buffers whole, with no stream buffer between. On
-// Linux it starts the disk's writing of every few MiB as soon as they are written, as storage
-// engines do (RocksDB's bytes_per_sync), so that the flush before an output takes its name
-// waits for the tail alone; Windows has no such call, and there the outputs' flushes overlap
-// each other only (FlushAll).
-class WriteBehindBuffer : public std::streambuf {
+// A descriptor being written. On Linux it starts the disk's writing of every few MiB as soon
+// as they are written, as storage engines do (RocksDB's bytes_per_sync), so that the flush
+// before an output takes its name waits for the tail alone.
+class FdFile : public RawFile {
  public:
-  using Handle = int;
-  static inline const Handle kNone = -1;
-  explicit WriteBehindBuffer(Handle file) : file_(file) {}
-  ~WriteBehindBuffer() override {
-    if (file_ != kNone) close(file_);
-  }
-  WriteBehindBuffer(const WriteBehindBuffer&) = delete;
-  WriteBehindBuffer& operator=(const WriteBehindBuffer&) = delete;
+  explicit FdFile(int fd) : fd_(fd) {}
+  ~FdFile() override { close(fd_); }
+  FdFile(const FdFile&) = delete;
+  FdFile& operator=(const FdFile&) = delete;
 
- protected:
-  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
-    for (std::streamsize done = 0; done < count;) {
-      const std::streamsize n = WriteSome(bytes + done, count - done);
-      if (n <= 0) return done;  // errno says why
-      done += n;
-    }
-#ifdef __linux__
-    written_ += count;
-    if (written_ - started_ >= kWriteBehind) {
-      // A hint only: where it fails, the flush does all the work, as it would have anyway.
-      sync_file_range(file_, started_, written_ - started_, SYNC_FILE_RANGE_WRITE);
-      started_ = written_;
-    }
-#endif
-    return count;
-  }
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    const char byte = traits_type::to_char_type(c);
-    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
-  }
-
- private:
-#ifdef __linux__
-  static constexpr off_t kWriteBehind = off_t{8} << 20;
-#endif
-
-  // Writes some of `bytes`: how many, or 0 or less with errno set.
-  std::streamsize WriteSome(const char* bytes, std::streamsize count) {
+  std::streamsize WriteSome(const char* bytes, std::streamsize count) override {
     for (;;) {
-      const ssize_t n = write(file_, bytes, static_cast<std::size_t>(count));
+      const ssize_t n = write(fd_, bytes, static_cast<std::size_t>(count));
       if (n >= 0 || errno != EINTR) return n;
     }
   }
-
-  Handle file_;
 #ifdef __linux__
-  off_t written_ = 0;
-  off_t started_ = 0;  // written up to here, the disk's writing has been started
-#endif
-};
-
-// A file being written through a WriteBehindBuffer; failed from the start when `file` is none.
-class WriteBehindStream : public std::ostream {
- public:
-  explicit WriteBehindStream(WriteBehindBuffer::Handle file) : std::ostream(nullptr), buffer_(file) {
-    rdbuf(&buffer_);
-    if (file == WriteBehindBuffer::kNone) setstate(std::ios::badbit);
+  void Written(std::uint64_t total) override {
+    const auto written = static_cast<off_t>(total);
+    if (written - started_ < kWriteBehind) return;
+    // A hint only: where it fails, the flush does all the work, as it would have anyway.
+    sync_file_range(fd_, started_, written - started_, SYNC_FILE_RANGE_WRITE);
+    started_ = written;
   }
+#endif
 
  private:
-  WriteBehindBuffer buffer_;
+  static constexpr off_t kWriteBehind = off_t{8} << 20;
+  int fd_;
+  off_t started_ = 0;  // written up to here, the disk's writing has been started
 };
 
 }  // namespace
 
 std::unique_ptr<std::ostream> SystemFileSystem::Create(const std::filesystem::path& file) {
   errno = 0;
-  const int handle = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  const int error = errno;
-  auto stream = std::make_unique<WriteBehindStream>(handle);
-  errno = error;
-  return stream;
+  const int fd = open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  return WriteStraightTo(fd >= 0 ? std::make_unique<FdFile>(fd) : nullptr);
 }
 
 }  // namespace vehisect

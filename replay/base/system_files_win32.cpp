@@ -15,7 +15,7 @@
 #include <windows.h>
 
 #include "replay/base/paths.h"
-#include "replay/base/system_files_copy.h"
+#include "replay/base/system_files_parts.h"
 
 namespace vehisect {
 namespace {
@@ -250,61 +250,25 @@ std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::s
 
 namespace {
 
-// Writes straight to a file, the caller's buffers whole, with no stream buffer between. On
-// Linux it starts the disk's writing of every few MiB as soon as they are written, as storage
-// engines do (RocksDB's bytes_per_sync), so that the flush before an output takes its name
-// waits for the tail alone; Windows has no such call, and there the outputs' flushes overlap
-// each other only (FlushAll).
-class WriteBehindBuffer : public std::streambuf {
+// A handle being written. Windows has no call that starts the disk's writing early: there the
+// outputs' flushes overlap each other only (FlushAll).
+class HandleFile : public RawFile {
  public:
-  using Handle = HANDLE;
-  static inline const Handle kNone = INVALID_HANDLE_VALUE;
-  explicit WriteBehindBuffer(Handle file) : file_(file) {}
-  ~WriteBehindBuffer() override {
-    if (file_ != kNone) CloseHandle(file_);
-  }
-  WriteBehindBuffer(const WriteBehindBuffer&) = delete;
-  WriteBehindBuffer& operator=(const WriteBehindBuffer&) = delete;
+  explicit HandleFile(HANDLE handle) : handle_(handle) {}
+  ~HandleFile() override { CloseHandle(handle_); }
+  HandleFile(const HandleFile&) = delete;
+  HandleFile& operator=(const HandleFile&) = delete;
 
- protected:
-  std::streamsize xsputn(const char* bytes, std::streamsize count) override {
-    for (std::streamsize done = 0; done < count;) {
-      const std::streamsize n = WriteSome(bytes + done, count - done);
-      if (n <= 0) return done;  // errno says why
-      done += n;
-    }
-    return count;
-  }
-  int_type overflow(int_type c) override {
-    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
-    const char byte = traits_type::to_char_type(c);
-    return xsputn(&byte, 1) == 1 ? c : traits_type::eof();
-  }
-
- private:
-
-  // Writes some of `bytes`: how many, or 0 or less with errno set.
-  std::streamsize WriteSome(const char* bytes, std::streamsize count) {
+  std::streamsize WriteSome(const char* bytes, std::streamsize count) override {
     DWORD written = 0;
     const DWORD want = static_cast<DWORD>(std::min<std::streamsize>(count, std::streamsize{1} << 30));
-    if (WriteFile(file_, bytes, want, &written, nullptr)) return written;
+    if (WriteFile(handle_, bytes, want, &written, nullptr)) return written;
     errno = GetLastError() == ERROR_DISK_FULL || GetLastError() == ERROR_HANDLE_DISK_FULL ? ENOSPC : EIO;
     return -1;
   }
 
-  Handle file_;
-};
-
-// A file being written through a WriteBehindBuffer; failed from the start when `file` is none.
-class WriteBehindStream : public std::ostream {
- public:
-  explicit WriteBehindStream(WriteBehindBuffer::Handle file) : std::ostream(nullptr), buffer_(file) {
-    rdbuf(&buffer_);
-    if (file == WriteBehindBuffer::kNone) setstate(std::ios::badbit);
-  }
-
  private:
-  WriteBehindBuffer buffer_;
+  HANDLE handle_;
 };
 
 }  // namespace
@@ -320,10 +284,7 @@ std::unique_ptr<std::ostream> SystemFileSystem::Create(const std::filesystem::pa
             : error == ERROR_DISK_FULL ? ENOSPC
                                         : EIO;
   }
-  const int error = errno;
-  auto stream = std::make_unique<WriteBehindStream>(handle);
-  errno = error;
-  return stream;
+  return WriteStraightTo(handle != INVALID_HANDLE_VALUE ? std::make_unique<HandleFile>(handle) : nullptr);
 }
 
 }  // namespace vehisect
