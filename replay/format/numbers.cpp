@@ -55,9 +55,36 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   return d;
 }
 
+// The value of a number as the game prints it, an optional minus and at most 15 digits with
+// an optional point between them, with no spaces; nothing for any other text. Exact: the
+// digits make a whole number below 2^53 and the power of ten is exact, so one division rounds
+// as from_chars would.
+std::optional<double> ParsePlainNumber(std::string_view text) {
+  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* p = text.data();
+  const char* const end = p + text.size();
+  const bool negative = p != end && *p == '-';
+  p += negative;
+  const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
+  std::uint64_t value = 0;
+  const char* const whole = p;
+  while (p != end && digit(*p)) value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  std::ptrdiff_t places = 0;
+  if (p != end && *p == '.') {
+    const char* const fraction = ++p;
+    while (p != end && digit(*p)) value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    places = p - fraction;
+  }
+  const std::ptrdiff_t digits = (p - whole) - (places > 0 || (p != whole && p[-1] == '.') ? 1 : 0);
+  if (p != end || digits <= 0 || digits > 15) return std::nullopt;
+  const double number = static_cast<double>(value) / kPowers[places];
+  return negative ? -number : number;
+}
+
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
+  if (const std::optional<double> plain = ParsePlainNumber(text)) return plain;
   // The grammar is checked first: from_chars alone would take "inf", "nan" and hex digits.
   if (!ParseDecimal(text)) return std::nullopt;
   text = TrimSpaces(text);

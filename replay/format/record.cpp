@@ -19,6 +19,8 @@ namespace vehisect {
 namespace {
 
 constexpr std::size_t kSharedFields = 5;
+constexpr std::size_t kPositionField = 0;
+constexpr std::size_t kVelocityField = 1;
 constexpr std::size_t kNumberField = 4;
 
 // The label lines as written, CR LF included; arrays, so that their sizes are constants
@@ -172,8 +174,7 @@ class CrFinder {
 // Where a record as the game writes it lies in a buffer: its own labels (when they are
 // checked), CR LF line ends, a plain kind and time, and a one-digit vehicle number.
 struct PlainRecord {
-  bool shared = false;
-  std::size_t vehicle = 0;
+  RecordFields fields;
   std::size_t numberStart = 0, numberEnd = 0;  // the "number" value line, CR LF included
   std::size_t end = 0;                         // just past the record
   std::uint64_t lines = 0;
@@ -195,13 +196,17 @@ bool ScanPlainRecord(std::string_view in, CrFinder& crs, std::size_t pos, int ve
     return next() && (!checkLabels || (line.size() == expected.size() && SameBytes(line.data(), expected.data(), line.size())));
   };
   if (!label(kTypeTime) || !next() || !IsPlainKindTime(line.substr(0, line.size() - 2))) return false;
-  record.shared = line[0] == '1';
-  const std::size_t fields = record.shared ? kSharedFields : kLabelLines.size();
+  RecordFields& f = record.fields;
+  f.shared = line[0] == '1';
+  f.time = line.substr(2, line.size() - 4);
+  const std::size_t fields = f.shared ? kSharedFields : kLabelLines.size();
   for (std::size_t i = 0; i < fields; ++i) {
     if (!label(kLabelLines[i]) || !next()) return false;
-    if (i == kNumberField && !record.shared) {
+    if (i == kPositionField) f.position = line.substr(0, line.size() - 2);
+    if (i == kVelocityField) f.velocity = line.substr(0, line.size() - 2);
+    if (i == kNumberField && !f.shared) {
       if (line.size() != 3 || line[0] < '0' || line[0] >= '0' + vehicleCount) return false;
-      record.vehicle = static_cast<std::size_t>(line[0] - '0');
+      f.vehicle = static_cast<std::size_t>(line[0] - '0');
       record.numberEnd = pos;
       record.numberStart = pos - line.size();
     }
@@ -221,11 +226,11 @@ bool ReadPlainRecord(LineReader& reader, int vehicleCount, StateRecord& record) 
   CrFinder crs(in, 0);
   PlainRecord plain;
   if (!ScanPlainRecord(in, crs, 0, vehicleCount, true, plain)) return false;
-  record.shared = plain.shared;
-  if (plain.shared) {
+  record.shared = plain.fields.shared;
+  if (plain.fields.shared) {
     record.pieces = {in.substr(0, plain.end), {}, {}};
   } else {
-    record.vehicle = plain.vehicle;
+    record.vehicle = plain.fields.vehicle;
     record.pieces = {in.substr(0, plain.numberStart), "0\r\n", in.substr(plain.numberEnd, plain.end - plain.numberEnd)};
   }
   reader.Consume(plain.end, plain.lines);
@@ -269,8 +274,29 @@ void ReadRecordOf(LineReader& reader, int vehicleCount, std::uint64_t r, std::ui
   }
 }
 
+namespace {
+
+// The fields of a record read line by line, from the lines it was rebuilt into.
+RecordFields FieldsOf(const StateRecord& record) {
+  RecordFields f{record.shared, record.vehicle, {}, {}, {}};
+  std::string_view lines = record.pieces[0];
+  std::array<std::string_view, 6> line;  // type,time label and value, ipos, bvel
+  for (std::string_view& l : line) {
+    const std::size_t end = lines.find("\r\n");
+    l = lines.substr(0, end);
+    lines.remove_prefix(end + 2);
+  }
+  std::array<std::string_view, 2> items;
+  if (SplitItems(line[1], items.data(), items.size()) == items.size()) f.time = items[1];
+  f.position = line[3];
+  f.velocity = line[5];
+  return f;
+}
+
+}  // namespace
+
 std::uint64_t ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t first, std::uint64_t count,
-                          const std::function<void(bool shared, std::size_t vehicle)>& take, bool toEnd) {
+                          const std::function<void(const RecordFields& record)>& take, bool toEnd) {
   // Bounded, so that no line a plain record takes can be longer than a line may be.
   constexpr std::size_t kLookAhead = std::size_t{256} << 10;
   StateRecord record;
@@ -281,15 +307,15 @@ std::uint64_t ScanRecords(LineReader& reader, int vehicleCount, std::uint64_t fi
     std::uint64_t lines = 0;
     PlainRecord plain;
     for (; r <= count && ScanPlainRecord(in, crs, pos, vehicleCount, false, plain); ++r) {
-      take(plain.shared, plain.vehicle);
+      take(plain.fields);
       pos = plain.end;
       lines += plain.lines;
     }
     reader.Consume(pos, lines);
     if (pos == 0 && r <= count) {
       if (toEnd && reader.AtEnd()) return r - first;
-      ReadRecordOf(reader, vehicleCount, r, count, record);
-      take(record.shared, record.vehicle);
+      ReadRecordOf(reader, vehicleCount, r, count, record, false);
+      take(FieldsOf(record));
       ++r;
     }
   }

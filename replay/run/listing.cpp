@@ -20,20 +20,23 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName, Pr
   const std::vector<std::string> names = OutputNames(header, replayName);
 
   ReplayListing listing{header.level,  header.weather, header.detailLevel, header.recordPtr, header.records,
-                        header.records, static_cast<int>(header.objects.size()), 0, {}};
+                        header.records, static_cast<int>(header.objects.size()), 0, {}, {}};
   for (std::size_t k = 0; k < header.vehicles.size(); ++k) {
     listing.vehicles.push_back({static_cast<int>(k + 1), header.vehicles[k].vehicle,
                                 header.vehicles[k].driver, names[k], 0});
   }
   if (progress != nullptr) progress->SetProgressMax(static_cast<float>(header.records));
   std::uint64_t r = 0;
-  const auto take = [&](bool shared, std::size_t vehicle) {
-    ++(shared ? listing.sharedRecords : listing.vehicles[vehicle].records);
+  RaceGatherer race(header.vehicles.size(), header.objects);
+  const auto take = [&](const RecordFields& record) {
+    ++(record.shared ? listing.sharedRecords : listing.vehicles[record.vehicle].records);
+    race.Take(record);
     if (cancel != nullptr) cancel->ThrowIfRequested(replayName);
     if (progress != nullptr) progress->SetProgressValue(static_cast<float>(++r));
   };
   // A replay of one vehicle may be one of Vehisect's outputs, which ends before its count.
   listing.held = ScanRecords(reader, header.vehicleCount, 1, header.records, take, header.vehicleCount == 1);
+  listing.race = race.Finish();
   return listing;
 }
 

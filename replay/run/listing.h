@@ -9,6 +9,7 @@
 #include "replay/base/cancel.h"
 #include "replay/base/file_system.h"
 #include "replay/run/progress_sink.h"
+#include "replay/run/race.h"
 
 namespace vehisect {
 
@@ -38,6 +39,7 @@ struct ReplayListing {
   int objects = 0;                  ///< M, the object-location count
   std::uint64_t sharedRecords = 0;  ///< records of kind 1, which every output holds
   std::vector<VehicleListing> vehicles;
+  RaceMap race;  ///< the race seen from above, with each vehicle's numbers, in vehicle order
 };
 
 /// Reads the replay from `replay` (named `replayName` in errors) through to its last record
