@@ -1,6 +1,9 @@
-// vehisect-generate: writes a synthetic replay in the game's layout, for the sample, the
+// vehisect-generate: writes a synthetic replay shaped as the game writes them (times in
+// 1/65536 s, a frame every 0.25 s, positions and speeds in feet, objects' records of kind 1
+// numbered by object, forward gears, one truck reset mid-race), for the sample, the
 // benchmark and the fuzzer's seeds. The same arguments always give the same bytes.
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -62,27 +65,56 @@ void Field(std::string& out, const char* label, const std::string& value) {
   Line(out, value);
 }
 
-// Vehicle records for every vehicle at each step of the clock, and a shared one every fourth
-// step, as the game interleaves them.
-void AppendRecord(std::string& out, Random& random, std::uint64_t index, int vehicles) {
-  const std::uint64_t perStep = static_cast<std::uint64_t>(vehicles) + 1;
-  const std::uint64_t step = index / perStep;
-  const auto slot = static_cast<int>(index % perStep);
+// A frame every 0.25 s, in the game's 1/65536 s.
+constexpr std::uint64_t kTicksPerFrame = 16384;
+
+std::string Fixed(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.6f", value);
+  return text;
+}
+
+// Where vehicle `v` is at frame `frame`: each laps a loop of its own around the level's middle
+// at its own pace, and vehicle 0 is reset to the start halfway through the race.
+void Place(int v, std::uint64_t frame, std::uint64_t frames, double& x, double& z, double& speed) {
+  const double radius = 1500 + 350 * v;
+  const double pace = 60 + 6 * v;  // ft/s
+  double f = static_cast<double>(frame);
+  if (v == 0 && frame >= frames / 2 && frames > 8) f -= static_cast<double>(frames / 2);
+  const double angle = f * 0.25 * pace / radius + v;
+  x = 4096 + radius * std::cos(angle);
+  z = 4096 + 0.7 * radius * std::sin(angle);
+  speed = pace * (1 + 0.2 * std::sin(f / 40 + v));
+}
+
+// The records of one frame: one for every vehicle, then, every fourth frame, one of an object
+// of the level (kind 1, numbered by the object), as the game interleaves them.
+void AppendRecord(std::string& out, Random& random, std::uint64_t index, int vehicles, int objects,
+                  std::uint64_t records) {
+  const std::uint64_t perFrame = static_cast<std::uint64_t>(vehicles) + 1;
+  const std::uint64_t frame = index / perFrame;
+  const auto slot = static_cast<int>(index % perFrame);
   const bool shared = slot == vehicles;
-  char time[32];
-  std::snprintf(time, sizeof time, "%.2f", static_cast<double>(step) * 0.05);
-  Field(out, "type,time", std::string(shared ? "1" : (slot % 2 ? "0" : "2")) + "," + time);
-  Field(out, "ipos", random.Floats(3, 500));
-  Field(out, "bvel", random.Floats(3, 40));
+  Field(out, "type,time", std::string(shared ? "1" : (slot % 2 ? "0" : "2")) + "," + std::to_string(frame * kTicksPerFrame));
+  double x = 0, z = 0, speed = 0;
+  if (shared) {
+    x = 4096 + static_cast<double>(random.Next() % 4000) - 2000;
+    z = 4096 + static_cast<double>(random.Next() % 4000) - 2000;
+  } else {
+    Place(slot, frame, records / perFrame, x, z, speed);
+  }
+  Field(out, "ipos", Fixed(x) + "," + random.Float(3) + "," + Fixed(z));
+  Field(out, "bvel", random.Float(1) + "," + random.Float(0.5) + "," + Fixed(speed));
   Field(out, "theta,phi,psi", random.Floats(3, 3.14));
   Field(out, "p,q,r", random.Floats(3, 2));
-  Field(out, "number", std::to_string(shared ? 0 : slot));
+  Field(out, "number", std::to_string(shared ? (objects > 0 ? static_cast<int>(random.Next() % static_cast<std::uint64_t>(objects)) : 0) : slot));
   if (shared) return;
   Field(out, "fsteering_angle,rsteering_angle", random.Floats(2, 0.6));
   Field(out, "frtire_theta,fltire_theta,rrtire_theta,rltire_theta", random.Floats(4, 6.28));
   Field(out, "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber",
         random.Floats(3, 1) + "," + std::to_string(random.Next() % 4));
-  Field(out, "damageCode,gear", std::to_string(random.Next() % 3) + "," + std::to_string(1 + random.Next() % 5));
+  // The forward gears are 4, 5 and 6.
+  Field(out, "damageCode,gear", std::to_string(random.Next() % 3) + "," + std::to_string(4 + random.Next() % 3));
 }
 
 std::string Header(const Settings& s) {
@@ -102,7 +134,11 @@ std::string Header(const Settings& s) {
   Field(out, "demoRecordCount", std::to_string(s.records));
   Field(out, "Original object locations", std::to_string(s.objects));
   Random random(s.seed + 7);
-  for (int j = 0; j < s.objects; ++j) Line(out, random.Floats(3, 500));
+  // x,y,z,theta,phi,psi of each object of the level.
+  for (int j = 0; j < s.objects; ++j) {
+    Line(out, Fixed(static_cast<double>(random.Next() % 8192)) + "," + random.Float(20) + "," +
+                  Fixed(static_cast<double>(random.Next() % 8192)) + "," + random.Floats(3, 3.14));
+  }
   return out;
 }
 
@@ -167,7 +203,7 @@ int main(int argc, char** argv) {
     constexpr std::uint64_t kSample = 4096;
     Random sample(s.seed);
     std::string bytes;
-    for (std::uint64_t r = 0; r < kSample; ++r) AppendRecord(bytes, sample, r, s.vehicles);
+    for (std::uint64_t r = 0; r < kSample; ++r) AppendRecord(bytes, sample, r, s.vehicles, s.objects, kSample);
     const double perRecord = static_cast<double>(bytes.size()) / kSample;
     const double wanted = static_cast<double>(s.mebibytes << 20) - static_cast<double>(Header(s).size());
     s.records = wanted > 0 ? static_cast<std::uint64_t>(wanted / perRecord) : 0;
@@ -176,7 +212,7 @@ int main(int argc, char** argv) {
   std::string buffer = Header(s);
   Random random(s.seed);
   for (std::uint64_t r = 0; r < s.records; ++r) {
-    AppendRecord(buffer, random, r, s.vehicles);
+    AppendRecord(buffer, random, r, s.vehicles, s.objects, s.records);
     if (buffer.size() >= (1u << 20)) {
       file.write(buffer.data(), static_cast<std::streamsize>(buffer.size()));
       buffer.clear();

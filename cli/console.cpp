@@ -1,6 +1,7 @@
 #include "cli/console.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -44,7 +45,19 @@ void CatchStops() {
 }
 #endif
 
+// The first error in writing to standard output.
+int g_outputError = 0;
+
 }  // namespace
+
+void FlushOutput() {
+  errno = 0;
+  if (!std::cout.flush() || std::fflush(stdout) != 0) {
+    if (g_outputError == 0) g_outputError = errno != 0 ? errno : EIO;
+  }
+}
+
+int OutputError() { return g_outputError; }
 
 void Console::Start(std::string label) {
   label_ = std::move(label);

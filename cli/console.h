@@ -9,6 +9,12 @@
 
 namespace vehisect::cli {
 
+/// Sends what was printed to standard output on its way, keeping its first error.
+void FlushOutput();
+
+/// The first error in writing to standard output (an errno value), or 0.
+int OutputError();
+
 /// Stands in for the window: a progress bar on a terminal, nothing otherwise.
 class Console : public ProgressSink {
  public:

@@ -6,6 +6,7 @@
 
 #include "cli/terminal.h"
 #include "replay/base/encoding.h"
+#include "replay/run/race_picture.h"
 
 namespace vehisect::cli {
 namespace {
@@ -47,13 +48,16 @@ using Table = std::vector<std::vector<std::string>>;
 // The vehicles as rows under their headings; the files already under the outputs' names in
 // a column of their own when there are any.
 Table VehicleRows(const ReplayListing& l) {
-  Table rows = {{"#", "vehicle", "driver", "output", "records"}};
+  Table rows = {{"#", "vehicle", "driver", "output", "records", "time", "distance", "top speed"}};
   const bool existing = std::any_of(l.vehicles.begin(), l.vehicles.end(),
                                     [](const VehicleListing& v) { return v.existing != Existing::kNone; });
   if (existing) rows[0].push_back("existing file");
-  for (const VehicleListing& v : l.vehicles) {
+  for (std::size_t k = 0; k < l.vehicles.size(); ++k) {
+    const VehicleListing& v = l.vehicles[k];
+    const VehicleRace& race = l.race.vehicles[k];
     rows.push_back({std::to_string(v.position), Printable(v.vehicle), Printable(v.driver), Printable(v.output),
-                    std::to_string(v.records)});
+                    std::to_string(v.records), RaceTimeText(race.seconds), DistanceText(race.distanceFeet),
+                    SpeedText(race.topSpeedMph)});
     if (existing) rows.back().push_back(ExistingText(v.existing));
   }
   return rows;
@@ -88,14 +92,26 @@ void PrintListing(std::ostream& out, const std::string& file, const ReplayListin
   if (l.vehicles.size() == 1) out << "  one vehicle: nothing to split\n";
 }
 
+namespace {
+
+// A number for JSON, or null where it is absent.
+nlohmann::json Number(const std::optional<double>& value) { return value ? nlohmann::json(*value) : nlohmann::json(); }
+
+}  // namespace
+
 nlohmann::json ListingJson(const std::string& file, const ReplayListing& l) {
   nlohmann::json vehicles = nlohmann::json::array();
-  for (const VehicleListing& v : l.vehicles) {
+  for (std::size_t k = 0; k < l.vehicles.size(); ++k) {
+    const VehicleListing& v = l.vehicles[k];
+    const VehicleRace& race = l.race.vehicles[k];
     vehicles.push_back({{"position", v.position},
                         {"vehicle", Utf8FromCp1252(v.vehicle)},
                         {"driver", Utf8FromCp1252(v.driver)},
                         {"output", Utf8FromCp1252(v.output)},
                         {"records", v.records},
+                        {"seconds", Number(race.seconds)},
+                        {"distanceFeet", Number(race.distanceFeet)},
+                        {"topSpeedMph", Number(race.topSpeedMph)},
                         {"existing", v.existing == Existing::kNone ? nlohmann::json() : ExistingText(v.existing)}});
   }
   return {{"file", file},
@@ -107,6 +123,7 @@ nlohmann::json ListingJson(const std::string& file, const ReplayListing& l) {
           {"recordsHeld", l.held},
           {"objects", l.objects},
           {"sharedRecords", l.sharedRecords},
+          {"seconds", Number(l.race.seconds)},
           {"vehicles", vehicles}};
 }
 

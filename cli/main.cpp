@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/console.h"
-#include "cli/listing_print.h"
+#include "cli/look.h"
 #include "cli/options.h"
 #include "cli/terminal.h"
 #include "replay/base/error.h"
@@ -22,38 +22,6 @@ namespace {
 
 // The exit status of a run that was stopped, as shells give for Ctrl-C.
 constexpr int kStopped = 130;
-
-// The first error in writing to standard output.
-int g_outputError = 0;
-
-// Sends what was printed on its way, keeping the first error for the exit status.
-void FlushOutput() {
-  errno = 0;
-  if (!std::cout.flush() || std::fflush(stdout) != 0) {
-    if (g_outputError == 0) g_outputError = errno != 0 ? errno : EIO;
-  }
-}
-
-int List(FileSystem& files, const Options& options) {
-  int status = 0;
-  bool first = true;
-  for (const std::string& replay : options.replays) {
-    try {
-      const ReplayListing listing = ListReplay(files, PathFromUtf8(replay), PathFromUtf8(options.outputFolder));
-      if (!options.json && !first) std::cout << "\n";
-      if (options.json) std::cout << Dump(ListingJson(replay, listing)) << "\n";
-      if (!options.json) PrintListing(std::cout, replay, listing);
-      first = false;
-    } catch (const std::exception& e) {
-      status = 1;
-      if (options.json) std::cout << Dump({{"file", replay}, {"error", e.what()}}) << "\n";
-      FlushOutput();
-      if (!options.json) std::cerr << "vehisect-cli: " << e.what() << "\n";
-    }
-    FlushOutput();
-  }
-  return status;
-}
 
 // Prints what became of one replay, the files written on stdout: whether it was split.
 bool Report(const ReplayOutcome& outcome) {
@@ -121,13 +89,16 @@ int Run(FileSystem& files, const std::vector<std::string>& args) {
     std::cerr << "vehisect-cli: " << e.problem << "; see 'vehisect-cli --help'\n";
     return 2;
   }
-  const int status = !options ? 0 : options->list ? List(files, *options) : SplitAll(files, *options);
+  const int status = !options                  ? 0
+                     : options->list             ? List(files, *options)
+                     : !options->map.empty()     ? Draw(files, *options)
+                                                 : SplitAll(files, *options);
   // The paths printed are the run's result: a full disk or a closed output must not pass for
   // success.
   FlushOutput();
-  if (g_outputError != 0) {
+  if (OutputError() != 0) {
     std::cerr << "vehisect-cli: standard output: expected to write the results, found "
-              << SystemErrorText(g_outputError) << "\n";
+              << SystemErrorText(OutputError()) << "\n";
     return status == 0 ? 1 : status;
   }
   return status;

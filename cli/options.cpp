@@ -10,10 +10,13 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [--replace | --keep-both] [-q] REPLAY...";
+constexpr const char* kOtherUsages =
+    "       vehisect-cli --list [--json] [-o DIR] REPLAY...\n"
+    "       vehisect-cli --map FILE.svg [-v WHICH]... [--replace] REPLAY\n";
 
 void PrintHelp() {
   std::cout << kUsage << "\n"
-            << "       vehisect-cli --list [--json] [-o DIR] REPLAY...\n\n"
+            << kOtherUsages << "\n"
             << "Splits each REPLAY (.rpl) of several vehicles into one replay per vehicle,\n"
             << "named VH_<level>_<driver>.rpl, and prints the path of each file written.\n\n"
             << "  --use-record-ptr       give each output the input's demoRecordPtr value\n"
@@ -31,6 +34,8 @@ void PrintHelp() {
             << "                         output whether a file of its name holds the same race\n"
             << "                         or another one\n"
             << "  --json                 with --list: one JSON object per replay and line\n"
+            << "  --map FILE.svg         draw the race seen from above into FILE.svg, with the\n"
+            << "                         vehicles -v names (all by default), and split nothing\n"
             << "  -h, --help             show this help\n"
             << "  --version              show the version\n\n"
             << "An output replaces an existing file of its name only when that file holds the\n"
@@ -42,7 +47,7 @@ void PrintHelp() {
 }
 
 // The long options that have no short form.
-enum : int { kUseRecordPtr = 256, kReplace, kKeepBoth, kList, kJson, kVersion };
+enum : int { kUseRecordPtr = 256, kReplace, kKeepBoth, kList, kJson, kVersion, kMap };
 
 const option kLong[] = {
     {"use-record-ptr", no_argument, nullptr, kUseRecordPtr}, {"output-dir", required_argument, nullptr, 'o'},
@@ -50,7 +55,7 @@ const option kLong[] = {
     {"keep-both", no_argument, nullptr, kKeepBoth},          {"quiet", no_argument, nullptr, 'q'},
     {"list", no_argument, nullptr, kList},                   {"json", no_argument, nullptr, kJson},
     {"help", no_argument, nullptr, 'h'},                     {"version", no_argument, nullptr, kVersion},
-    {nullptr, 0, nullptr, 0}};
+    {"map", required_argument, nullptr, kMap},               {nullptr, 0, nullptr, 0}};
 
 // The option `c` as the user wrote it in `given`: "--name" without its value, or "-x".
 std::string NameOf(int c, int index, const std::string& given) {
@@ -72,8 +77,9 @@ bool Take(int c, const std::string& name, const std::string& given, Options& opt
     case kJson: options.json = true; break;
     case 'o':
     case 'v':
+    case kMap:
       if (*optarg == '\0') throw UsageError{"option " + name + " needs a value, found an empty one"};
-      (c == 'o' ? options.outputFolder : options.split.vehicles.emplace_back()) = optarg;
+      (c == 'o' ? options.outputFolder : c == kMap ? options.map : options.split.vehicles.emplace_back()) = optarg;
       break;
     case ':': throw UsageError{"option " + name + " needs a value"};
     default:
@@ -89,6 +95,10 @@ void Check(const Options& options) {
   if (options.json && !options.list) throw UsageError{"--json goes with --list"};
   if (options.list && !options.split.vehicles.empty()) throw UsageError{"--vehicle does not go with --list"};
   if (options.replace && options.keepBoth) throw UsageError{"--replace and --keep-both do not go together"};
+  if (!options.map.empty() && (options.list || options.keepBoth || !options.outputFolder.empty())) {
+    throw UsageError{"--map goes with -v and --replace only"};
+  }
+  if (!options.map.empty() && options.replays.size() != 1) throw UsageError{"--map draws one replay"};
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ struct Options {
   bool list = false;
   bool json = false;
   std::string outputFolder;  ///< UTF-8; empty: the current folder
+  std::string map;           ///< UTF-8: the picture to draw, instead of a split
   std::vector<std::string> replays;
 };
 

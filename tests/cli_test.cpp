@@ -84,6 +84,28 @@ TEST_F(CliTest, ARefusalAloneFailsTheRun) {
   EXPECT_EQ(outcome.err, "vehisect-cli: one.rpl: Only 1 Vehical, Nothing to Rip\n");
 }
 
+// The picture of a race is written whole under its name, of the vehicles -v names, never over
+// the replay, and over another file only with --replace.
+TEST_F(CliTest, DrawsTheRaceIntoAPicture) {
+  folder.Write("race.rpl", replay.Build());
+  folder.Write("race.svg", "mine");
+  Outcome outcome = Run({"--map", "race.svg", "race.rpl"});
+  EXPECT_EQ(outcome.status, 1);
+  EXPECT_EQ(outcome.err, "vehisect-cli: race.svg: expected a file name free for the picture, found a file there; use "
+                         "--replace to replace it\n");
+  EXPECT_EQ(folder.Read("race.svg"), "mine");
+  outcome = Run({"--map", "race.svg", "--replace", "-v", "Bo", "race.rpl"});
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "race.svg\n");
+  const std::string svg = folder.Read("race.svg");
+  EXPECT_NE(svg.find(">Bo, van.trk, 0:00.0, \u2013</text>"), std::string::npos) << svg;
+  EXPECT_EQ(svg.find(">Ann,"), std::string::npos);
+  outcome = Run({"--map", "race.rpl", "--replace", "race.rpl"});
+  EXPECT_EQ(outcome.err, "vehisect-cli: race.rpl: expected an output name other than the replay being split, found "
+                         "the replay itself\n");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "race.svg"}));
+}
+
 TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
   const std::string see = "; see 'vehisect-cli --help'\n";
   const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
@@ -204,10 +226,12 @@ TEST_F(CliTest, AsksLeaveToReplaceAnotherRacesOutputs) {
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), first);
 
   outcome = Run({"--list", "race1.rpl"});
-  EXPECT_NE(outcome.out.find("  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        same race\n"), std::string::npos) << outcome.out;
+  EXPECT_NE(outcome.out.find("  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        0:00.0  \u2013         \u2013          same race\n"),
+            std::string::npos)
+      << outcome.out;
   outcome = Run({"--list", "race2.rpl"});
-  EXPECT_NE(outcome.out.find("  #  vehicle    driver  output             records  existing file\n"
-                             "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        another race\n"),
+  EXPECT_NE(outcome.out.find("  #  vehicle    driver  output             records  time    distance  top speed  existing file\n"
+                             "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  1        0:00.0  \u2013         \u2013          another race\n"),
             std::string::npos) << outcome.out;
 
   outcome = Run({"-q", "--keep-both", "race2.rpl", "race1.rpl"});
@@ -262,8 +286,8 @@ TEST_F(CliTest, ListsOneOfItsOwnOutputs) {
             "VH_CANYON_Bo.rpl\n"
             "  level CANYON.SIT, weather 0, detail level 2\n"
             "  2 of the race's 4 records here (1 shared), 1 object location\n"
-            "  #  vehicle  driver  output            records  existing file\n"
-            "  1  van.trk  Bo      VH_CANYON_Bo.rpl  1        same race\n"
+            "  #  vehicle  driver  output            records  time    distance  top speed  existing file\n"
+            "  1  van.trk  Bo      VH_CANYON_Bo.rpl  1        0:00.0  \u2013         \u2013          same race\n"
             "  one vehicle: nothing to split\n");
 }
 
@@ -301,15 +325,15 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
             "race.rpl\n"
             "  level CANYON.SIT, weather 0, detail level 2\n"
             "  4 records (1 shared), 1 object location\n"
-            "  #  vehicle     driver   output                 records\n"
-            "  1  buggy.trk   Jos\u00e9     VH_CANYON_Jos\u00e9.rpl     2\n"
-            "  2  rocket.trk  ROCKET2  VH_CANYON_ROCKET2.rpl  1\n"
+            "  #  vehicle     driver   output                 records  time    distance  top speed\n"
+            "  1  buggy.trk   Jos\u00e9     VH_CANYON_Jos\u00e9.rpl     2        0:00.0  \u2013         \u2013\n"
+            "  2  rocket.trk  ROCKET2  VH_CANYON_ROCKET2.rpl  1        0:00.0  \u2013         \u2013\n"
             "\n"
             "one.rpl\n"
             "  level CANYON.SIT, weather 0, detail level 2\n"
             "  0 records (0 shared), 1 object location\n"
-            "  #  vehicle    driver  output             records\n"
-            "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  0\n"
+            "  #  vehicle    driver  output             records  time  distance  top speed\n"
+            "  1  buggy.trk  Ann     VH_CANYON_Ann.rpl  0        \u2013     \u2013         \u2013\n"
             "  one vehicle: nothing to split\n");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "one.rpl", "bad.rpl"}));
 
@@ -321,11 +345,11 @@ TEST_F(CliTest, ListsWhatEachReplayHolds) {
   std::getline(lines, line);
   EXPECT_EQ(nlohmann::json::parse(line), nlohmann::json::parse(R"({"file": "race.rpl", "level": "CANYON.SIT",
       "weather": "0", "detailLevel": "2", "recordPtr": "777", "records": 4, "recordsHeld": 4, "objects": 1,
-      "sharedRecords": 1,
+      "sharedRecords": 1, "seconds": 0.0,
       "vehicles": [{"position": 1, "vehicle": "buggy.trk", "driver": "Jos\u00e9", "output": "VH_CANYON_Jos\u00e9.rpl", "records": 2,
-                    "existing": null},
+                    "seconds": 0.0, "distanceFeet": null, "topSpeedMph": null, "existing": null},
                    {"position": 2, "vehicle": "rocket.trk", "driver": "ROCKET2", "output": "VH_CANYON_ROCKET2.rpl", "records": 1,
-                    "existing": null}]})"));
+                    "seconds": 0.0, "distanceFeet": null, "topSpeedMph": null, "existing": null}]})"));
   std::getline(lines, line);
   EXPECT_EQ(nlohmann::json::parse(line),
             nlohmann::json({{"file", "bad.rpl"},
@@ -370,7 +394,7 @@ TEST_F(CliTest, ListsWhatASplitWouldDo) {
   EXPECT_EQ(Run({"-q", "race.rpl"}).err, refused);
   std::filesystem::remove(folder.path() / "VH_CANYON_Ann.rpl");
   const Outcome listed = Run({"--list", "race.rpl"});
-  EXPECT_NE(listed.out.find("  2  van.trk    Bo\\x1b[2J  VH_CANYON_Bo_[2J.rpl  1\n"), std::string::npos) << listed.out;
+  EXPECT_NE(listed.out.find("  2  van.trk    Bo\\x1b[2J  VH_CANYON_Bo_[2J.rpl  1        0:00.0"), std::string::npos) << listed.out;
   std::filesystem::rename(folder.path() / "race.rpl", folder.path() / "VH_CANYON_Ann.rpl");
   EXPECT_EQ(Run({"--list", "VH_CANYON_Ann.rpl"}).err, Run({"-q", "VH_CANYON_Ann.rpl"}).err);
 }

@@ -14,6 +14,7 @@ struct TestRecord {
   std::string number;    // the "number" value line
   std::string tag;       // marks the record's other value lines
   bool shared;
+  std::string position = {}, velocity = {};  // the "ipos" and "bvel" value lines; none: tagged
 };
 
 inline TestRecord Shared(std::string tag, std::string number = "0", std::string kindTime = "1,0.5") {
@@ -22,6 +23,11 @@ inline TestRecord Shared(std::string tag, std::string number = "0", std::string 
 
 inline TestRecord Vehicle(std::string tag, std::string number, std::string kindTime = "2,0.5") {
   return {std::move(kindTime), std::move(number), std::move(tag), false};
+}
+
+// A vehicle record at `ticks` (1/65536 s), at `position` (x,y,z ft) moving at `velocity`.
+inline TestRecord Moving(std::string number, int ticks, std::string position, std::string velocity) {
+  return {"2," + std::to_string(ticks), std::move(number), "m", false, std::move(position), std::move(velocity)};
 }
 
 class ReplayBuilder {
@@ -76,8 +82,8 @@ class ReplayBuilder {
   }
   void AppendRecord(const TestRecord& r, const std::string& number, std::string& out) const {
     Field("type,time", r.kindTime, out);
-    Field("ipos", r.tag + " ipos", out);
-    Field("bvel", r.tag + " bvel", out);
+    Field("ipos", r.position.empty() ? r.tag + " ipos" : r.position, out);
+    Field("bvel", r.velocity.empty() ? r.tag + " bvel" : r.velocity, out);
     Field("theta,phi,psi", r.tag + " angles", out);
     Field("p,q,r", r.tag + " rates", out);
     Field("number", number, out);
