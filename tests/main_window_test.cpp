@@ -17,6 +17,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QHeaderView>
+#include <QScreen>
+#include <cmath>
 
 #include "replay/base/system_files.h"
 #include "replay/run/names.h"
@@ -371,6 +374,41 @@ TEST(MainWindowStartTest, SplitsTheReplaysItWasStartedWith) {
 TEST_F(MainWindowTest, ExplainsTheCheckBoxInItsTooltip) {
   EXPECT_EQ(form.Box()->text(), "&Use demoRecordPtr");
   EXPECT_EQ(form.Box()->toolTip().toStdString(), vehisect::texts::kRecordPtrTooltip);
+}
+
+// A race of eight vehicles, one with a driver's name of 200 characters: the dialog fits the
+// screen's work area, every column is as wide as its header, and the race is drawn beside
+// them, kept as a screenshot.
+TEST_F(MainWindowTest, DrawsTheRaceInADialogThatFitsTheScreen) {
+  replay.vehicles.clear();
+  replay.records.clear();
+  for (int v = 0; v < 8; ++v) replay.vehicles.push_back({"truck.trk", v == 3 ? std::string(200, 'W') : "Driver" + std::to_string(v)});
+  for (int frame = 0; frame < 240; ++frame) {
+    for (int v = 0; v < 8; ++v) {
+      const double angle = frame / 40.0 + v, radius = 1200.0 + 300 * v;
+      const std::string x = std::to_string(static_cast<int>(4096 + radius * std::cos(angle)));
+      const std::string z = std::to_string(static_cast<int>(4096 + 0.7 * radius * std::sin(angle)));
+      replay.records.push_back(vehisect::testing::Moving(std::to_string(v), frame * 16384, x + ",0," + z, "0,0," + std::to_string(40 + v)));
+    }
+  }
+  form.findChild<QCheckBox*>("ChooseVehiclesBox")->setChecked(true);
+  onChoose = [&](QDialog* dialog) {
+    auto* rows = dialog->findChild<QTreeWidget*>("Vehicles");
+    EXPECT_TRUE(dialog->screen()->availableGeometry().contains(dialog->frameGeometry())) << dialog->width();
+    for (int c = 0; c < rows->columnCount(); ++c) {
+      EXPECT_GE(rows->columnWidth(c), rows->header()->sectionSizeHint(c)) << c;
+    }
+    EXPECT_EQ(rows->topLevelItem(0)->text(4), "0:59.8");
+    EXPECT_EQ(rows->topLevelItem(7)->text(6), "32 mph");  // 47 ft/s
+    EXPECT_NE(dialog->findChild<QWidget*>("RacePicture"), nullptr);
+    QTest::keyClick(rows, Qt::Key_Down);
+    QTest::keyClick(rows, Qt::Key_Space);
+    std::filesystem::create_directories("screenshots");
+    dialog->grab().save("screenshots/race-picture.png");
+    QTest::keyClick(dialog, Qt::Key_Escape);
+  };
+  Open({folder.Write("race.rpl", replay.Build())});
+  EXPECT_EQ(folder.Names(), Names{"race.rpl"});
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "replay/base/encoding.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "replay/run/race_picture.h"
 #include "window/sentences.h"
 #include "window/texts.h"
 
@@ -108,11 +109,24 @@ OtherRace WindowFlow::AskOtherRace(const OtherRaceQuestion& question) {
       OtherRace::kStop);
 }
 
+VehicleChoice WindowFlow::ChoiceWithPicture(const std::filesystem::path& replay, const ReplayListing& listing) {
+  VehicleChoice choice = ChoiceOf(replay, listing);
+  choice.savePicture = [this, listing, replay](const std::filesystem::path& file, const std::vector<std::size_t>& drawn) {
+    try {
+      SaveRacePicture(files_, listing, drawn, replay, file);
+      return std::string();
+    } catch (const ReplayError& e) {
+      return std::string(e.what());
+    }
+  };
+  return choice;
+}
+
 std::optional<std::vector<int>> WindowFlow::ChooseVehicles(const std::filesystem::path& replay,
                                                            const ReplayListing& listing) {
   using Rows = std::optional<std::vector<std::size_t>>;
   const Rows rows = OnWindowThread<Rows>(
-      [this, choice = ChoiceOf(replay, listing)] { return window_.ChooseVehicles(choice); }, std::nullopt);
+      [this, choice = ChoiceWithPicture(replay, listing)] { return window_.ChooseVehicles(choice); }, std::nullopt);
   if (!rows) return std::nullopt;
   std::vector<int> positions;
   for (const std::size_t k : *rows) positions.push_back(listing.vehicles.at(k).position);

@@ -139,6 +139,7 @@ class WindowFlow {
   // Called on the run's thread, by the batch.
   OtherRace AskOtherRace(const OtherRaceQuestion& question);
   std::optional<std::vector<int>> ChooseVehicles(const std::filesystem::path& replay, const ReplayListing& listing);
+  VehicleChoice ChoiceWithPicture(const std::filesystem::path& replay, const ReplayListing& listing);
   void OnWaiting(const std::filesystem::path& folder);
   void OnFinished(const ReplayOutcome& outcome);
   std::filesystem::path OutputFolder(const std::filesystem::path& replay);

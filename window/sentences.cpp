@@ -4,6 +4,7 @@
 
 #include "replay/base/encoding.h"
 #include "replay/base/paths.h"
+#include "replay/run/race_picture.h"
 #include "window/texts.h"
 
 namespace vehisect {
@@ -52,13 +53,17 @@ VehicleChoice ChoiceOf(const std::filesystem::path& replay, const ReplayListing&
   if (listing.held != listing.records) choice.summary.append(std::to_string(listing.held)).append(" of the race's ");
   choice.summary.append(std::to_string(listing.records)).append(listing.records == 1 ? " record, " : " records, ");
   choice.summary.append(std::to_string(listing.sharedRecords)).append(" of them shared.");
-  for (const VehicleListing& v : listing.vehicles) {
+  for (std::size_t k = 0; k < listing.vehicles.size(); ++k) {
+    const VehicleListing& v = listing.vehicles[k];
+    const VehicleRace& race = listing.race.vehicles[k];
     const char* existing = v.existing == Existing::kSameRace    ? texts::kHoldsSameRace
                            : v.existing == Existing::kOtherRace ? texts::kHoldsOtherRace
                                                                 : texts::kHoldsNothing;
     choice.rows.push_back({std::to_string(v.position), Utf8FromCp1252(v.driver), Utf8FromCp1252(v.vehicle),
-                           std::to_string(v.records), Utf8FromCp1252(v.output), existing});
+                           std::to_string(v.records), RaceTimeText(race.seconds), DistanceText(race.distanceFeet),
+                           SpeedText(race.topSpeedMph), Utf8FromCp1252(v.output), existing, VehicleColour(k)});
   }
+  choice.race = listing.race;
   return choice;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,16 +13,21 @@
 
 namespace vehisect {
 
-/// What the "Choose vehicles" dialog shows of a replay, as text.
+/// What the "Choose vehicles" dialog shows of a replay: texts, and the race to draw.
 struct VehicleChoice {
   std::string intro;    ///< what it asks, naming the replay
   std::string summary;  ///< the replay's level, weather and records
-  /// A vehicle: its position, driver, vehicle, own records, output's name, and what a file of
-  /// that name in the output folder holds now.
+  /// A vehicle: its position, driver, vehicle, own records, time, distance and top speed,
+  /// output's name, what a file of that name in the output folder holds now, and its colour
+  /// in the picture ("#rrggbb").
   struct Row {
-    std::string position, driver, vehicle, records, output, existing;
+    std::string position, driver, vehicle, records, time, distance, topSpeed, output, existing, colour;
   };
   std::vector<Row> rows;
+  RaceMap race;  ///< the race seen from above, its vehicles in the rows' order
+  /// Writes the picture of the vehicles `drawn` (rows, from 0) to `file`, replacing a file
+  /// there: "" when it is written, else why not (UTF-8).
+  std::function<std::string(const std::filesystem::path& file, const std::vector<std::size_t>& drawn)> savePicture;
 };
 
 /// The dialog's texts for the listing `listing` of the replay `replay`.

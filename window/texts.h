@@ -36,12 +36,19 @@ inline constexpr const char* kChooseVehiclesTooltip =
 /// The "Choose vehicles" dialog: what it asks, its columns, what a file of an output's name
 /// holds, the control that ticks all, and its buttons.
 inline constexpr const char* kChooseIntro = "Split these vehicles of ";
-inline constexpr const char* kColumns[] = {"#", "Driver", "Vehicle", "Records", "Output", "In the folder now"};
+inline constexpr const char* kColumns[] = {"#",    "Driver",    "Vehicle", "Records",          "Time",
+                                           "Distance", "Top speed", "Output", "In the folder now"};
 inline constexpr const char* kHoldsNothing = "nothing";
 inline constexpr const char* kHoldsSameRace = "the same race";
 inline constexpr const char* kHoldsOtherRace = "another race";
 inline constexpr const char* kAllKey = "&All vehicles";
 inline constexpr const char* kSplitKey = "&Split";
+/// The dialog's button that saves the picture of the vehicles ticked, and the save dialog's
+/// title, filter and the picture's extension.
+inline constexpr const char* kSavePictureKey = "Save &picture...";
+inline constexpr const char* kSavePicture = "Save picture";
+inline constexpr const char* kPictures = "SVG pictures (*.svg)";
+inline constexpr const char* kPictureExtension = ".svg";
 /// The title while a run waits for another one's lock, before the folder's name.
 inline constexpr const char* kWaiting = " - waiting for another run writing to ";
 /// The open-file dialog: its title, the name of its filter, and the filter.

@@ -9,9 +9,11 @@
 class QCheckBox;
 class QPushButton;
 class QTreeWidget;
+class RaceView;
 
-/// The Qt window's "Choose vehicles" dialog: a replay's vehicles, each with a box to tick,
-/// "All vehicles", "Split" and "Cancel".
+/// The Qt window's "Choose vehicles" dialog: a replay's vehicles, each with a box to tick and
+/// its numbers, the picture of the race beside them, "All vehicles", "Save picture...",
+/// "Split" and "Cancel". Never larger than the screen's work area.
 class VehicleDialog : public QDialog {
   Q_OBJECT
 
@@ -23,10 +25,14 @@ class VehicleDialog : public QDialog {
 
  private:
   void FillRows(const vehisect::VehicleChoice& choice);
+  void FitToScreen();
   void OnRowChanged();
   void OnAllClicked();
+  void OnSavePicture();
 
+  const vehisect::VehicleChoice& choice_;
   QTreeWidget* rows_;
   QCheckBox* all_;
+  RaceView* picture_;
   QPushButton* split_ = nullptr;
 };

@@ -140,14 +140,10 @@ void WriteRaceSvg(std::ostream& out, const ReplayListing& listing, const std::ve
   out << "</g>\n</svg>\n";
 }
 
-void DrawRace(FileSystem& files, const std::filesystem::path& replay, const std::filesystem::path& picture,
-              const std::vector<std::string>& which, bool replace, ProgressSink* progress, const CancelToken* cancel) {
+void SaveRacePicture(FileSystem& files, const ReplayListing& listing, const std::vector<std::size_t>& drawn,
+                     const std::filesystem::path& replay, const std::filesystem::path& picture, bool replace) {
   const std::string shown = PathToUtf8(picture);
   CheckOutputName(files, picture, replay);
-  const bool taken = std::filesystem::exists(files.Status(picture));
-  if (taken && !replace) throw ReplayError(shown, 0, "a file name free for the picture", "a file there");
-  const ReplayListing listing = ListReplay(files, replay, picture.parent_path(), progress, cancel);
-  const std::vector<std::size_t> drawn = ChosenVehicles(listing, which, PathToUtf8(replay));
   const std::filesystem::path folder = picture.parent_path();
   const std::filesystem::path temporary = RunFilePath(folder, PathToUtf8(picture.filename()), {NewRun(), 1, "new"});
   {
@@ -160,16 +156,27 @@ void DrawRace(FileSystem& files, const std::filesystem::path& replay, const std:
       throw ReplayError(shown, 0, "to write the picture", SystemErrorText(error));
     }
   }
-  // Whole on the disk before it takes its name; a name taken meanwhile is not replaced unasked.
+  // Whole on the disk before it takes its name; a name taken meanwhile is not replaced unasked,
+  // but where the file system cannot tell, as it can.
   std::error_code ec = files.Flush(temporary);
   if (!ec) ec = replace ? files.Rename(temporary, picture) : files.RenameNew(temporary, picture);
   if (ec == std::errc::not_supported) ec = files.Rename(temporary, picture);
   if (ec) {
     files.Remove(temporary);
-    throw ReplayError(shown, 0, ec == std::errc::file_exists ? "a file name free for the picture" : "to write the picture",
-                      ec == std::errc::file_exists ? "a file there" : ec.message());
+    if (ec == std::errc::file_exists) throw ReplayError(shown, 0, "a file name free for the picture", "a file there");
+    throw ReplayError(shown, 0, "to write the picture", ec.message());
   }
   files.FlushFolder(folder);
+}
+
+void DrawRace(FileSystem& files, const std::filesystem::path& replay, const std::filesystem::path& picture,
+              const std::vector<std::string>& which, bool replace, ProgressSink* progress, const CancelToken* cancel) {
+  CheckOutputName(files, picture, replay);
+  if (!replace && std::filesystem::exists(files.Status(picture))) {
+    throw ReplayError(PathToUtf8(picture), 0, "a file name free for the picture", "a file there");
+  }
+  const ReplayListing listing = ListReplay(files, replay, picture.parent_path(), progress, cancel);
+  SaveRacePicture(files, listing, ChosenVehicles(listing, which, PathToUtf8(replay)), replay, picture, replace);
 }
 
 }  // namespace vehisect

@@ -33,6 +33,13 @@ std::vector<std::size_t> ChosenVehicles(const ReplayListing& listing, const std:
 /// broken at each reset, and a legend naming each. The same bytes on every system.
 void WriteRaceSvg(std::ostream& out, const ReplayListing& listing, const std::vector<std::size_t>& drawn);
 
+/// Writes the picture of the vehicles `drawn` of `listing`, the listing of the replay file
+/// `replay`, to the SVG file `picture` through `files`: whole before it takes its name, never
+/// over the replay, and over a file of its name only when `replace`; raises ReplayError when
+/// it cannot, and then nothing is changed.
+void SaveRacePicture(FileSystem& files, const ReplayListing& listing, const std::vector<std::size_t>& drawn,
+                     const std::filesystem::path& replay, const std::filesystem::path& picture, bool replace = true);
+
 /// Draws the race of the replay file `replay` into the SVG file `picture` through `files`, of
 /// the vehicles `which` names as ChosenVehicles takes it. Written whole before it takes its
 /// name, never over the replay, and over a file of its name only when `replace`; raises
