@@ -55,36 +55,42 @@ std::optional<Decimal> ParseDecimal(std::string_view text) {
   return d;
 }
 
-// The value of a number as the game prints it, an optional minus and at most 15 digits with
-// an optional point between them, with no spaces; nothing for any other text. Exact: the
-// digits make a whole number below 2^53 and the power of ten is exact, so one division rounds
-// as from_chars would.
-std::optional<double> ParsePlainNumber(std::string_view text) {
-  static constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+// A number as the game prints it, an optional minus and at most 15 digits with an optional
+// point between them, with no spaces, taken apart: whether `text` is one.
+struct Plain {
+  bool negative = false;
+  std::uint64_t digits = 0;  // all of them, the point left out: below 2^53, exact in a double
+  std::ptrdiff_t places = 0;  // after the point
+};
+
+bool ParsePlain(std::string_view text, Plain& plain) {
   const char* p = text.data();
   const char* const end = p + text.size();
-  const bool negative = p != end && *p == '-';
-  p += negative;
+  plain.negative = p != end && *p == '-';
+  p += plain.negative;
   const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
-  std::uint64_t value = 0;
   const char* const whole = p;
-  while (p != end && digit(*p)) value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
-  std::ptrdiff_t places = 0;
+  while (p != end && digit(*p)) plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+  std::ptrdiff_t count = p - whole;
   if (p != end && *p == '.') {
     const char* const fraction = ++p;
-    while (p != end && digit(*p)) value = value * 10 + static_cast<std::uint64_t>(*p++ - '0');
-    places = p - fraction;
+    while (p != end && digit(*p)) plain.digits = plain.digits * 10 + static_cast<std::uint64_t>(*p++ - '0');
+    plain.places = p - fraction;
+    count += plain.places;
   }
-  const std::ptrdiff_t digits = (p - whole) - (places > 0 || (p != whole && p[-1] == '.') ? 1 : 0);
-  if (p != end || digits <= 0 || digits > 15) return std::nullopt;
-  const double number = static_cast<double>(value) / kPowers[places];
-  return negative ? -number : number;
+  return p == end && count > 0 && count <= 15;
 }
+
+constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 
 }  // namespace
 
 std::optional<double> ParseNumber(std::string_view text) {
-  if (const std::optional<double> plain = ParsePlainNumber(text)) return plain;
+  // Exact: one division of two exact doubles rounds as from_chars would.
+  if (Plain plain; ParsePlain(text, plain)) {
+    const double value = static_cast<double>(plain.digits) / kPowers[plain.places];
+    return plain.negative ? -value : value;
+  }
   // The grammar is checked first: from_chars alone would take "inf", "nan" and hex digits.
   if (!ParseDecimal(text)) return std::nullopt;
   text = TrimSpaces(text);
@@ -93,6 +99,16 @@ std::optional<double> ParseNumber(std::string_view text) {
   const auto [end, ec] = std::from_chars(text.data() + skip, text.data() + text.size(), value);
   if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return value;
+}
+
+std::optional<double> ParseMeasure(std::string_view text) {
+  static constexpr double kInverses[] = {1e-0, 1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                         1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+  if (Plain plain; ParsePlain(text, plain)) {
+    const double value = static_cast<double>(plain.digits) * kInverses[plain.places];
+    return plain.negative ? -value : value;
+  }
+  return ParseNumber(text);
 }
 
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {

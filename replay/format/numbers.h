@@ -10,6 +10,10 @@ namespace vehisect {
 /// around allowed), or nothing when `text` is not such a number.
 std::optional<double> ParseNumber(std::string_view text);
 
+/// The value of decimal text as ParseNumber takes it, within a unit in its last place: for
+/// measures, read far more often than ParseNumber can afford to read them exactly.
+std::optional<double> ParseMeasure(std::string_view text);
+
 /// The value of `text`, decimal text as ParseNumber takes it, when it is exactly a whole
 /// number from `min` to `max` ("2.0" and "2e0" are 2; "2.000000000000000001" is not whole),
 /// or nothing.

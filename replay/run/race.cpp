@@ -75,28 +75,42 @@ std::optional<std::array<double, n>> Numbers(std::string_view line, const std::a
   if (Items(line, items.data(), wanted.back() + 1) < wanted.back() + 1) return std::nullopt;
   std::array<double, n> values{};
   for (std::size_t i = 0; i < n; ++i) {
-    const std::optional<double> value = ParseNumber(items[wanted[i]]);
+    const std::optional<double> value = ParseMeasure(items[wanted[i]]);
     if (!value || !std::isfinite(*value)) return std::nullopt;
     values[i] = *value;
   }
   return values;
 }
 
-// More than the size of the number a plain item reads ("-35.25": 40), from its first digit and
-// the places before its point alone; none for an item that is not plain. Far cheaper than
-// reading the number.
-std::optional<double> Above(std::string_view item) {
-  const auto digits = [&](std::size_t i) {
-    while (i < item.size() && item[i] >= '0' && item[i] <= '9') ++i;
-    return i;
+// More than the squared length of the vector a plain value line "x,y,z" reads, from each
+// item's first three digits and the places before its point, in one pass; none for a line
+// that is not three plain items. Far cheaper than reading the numbers.
+std::optional<double> SquareAbove(std::string_view line) {
+  double sum = 0, lead = 0, scale = 1;
+  int items = 0, digits = 0;
+  bool point = false;
+  const auto end = [&] {
+    if (digits == 0) return false;
+    sum += (lead + 1) * scale * (lead + 1) * scale;
+    lead = 0, scale = 1, digits = 0, point = false;
+    return ++items <= 3;
   };
-  const std::size_t first = !item.empty() && item[0] == '-' ? 1 : 0;
-  const std::size_t point = digits(first);
-  const bool fraction = point < item.size() && item[point] == '.';
-  if (point == first || (fraction ? digits(point + 1) : point) != item.size() || item.size() > 16) return std::nullopt;
-  double above = item[first] - '0' + 1;
-  for (std::size_t k = first + 1; k < point; ++k) above *= 10;
-  return above;
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c >= '0' && c <= '9') {
+      if (point) continue;
+      if (digits++ < 3) lead = lead * 10 + (c - '0');
+      else scale *= 10;
+    } else if (c == '.' && !point && digits > 0) {
+      point = true;
+    } else if (c == ',') {
+      if (!end()) return std::nullopt;
+    } else if (!(c == '-' && digits == 0 && !point && (i == 0 || line[i - 1] == ','))) {
+      return std::nullopt;
+    }
+  }
+  if (!end() || items != 3) return std::nullopt;
+  return sum;
 }
 
 // x and z of an x,y,z line: the ground.
@@ -113,7 +127,9 @@ std::optional<double> Seconds(std::string_view item) {
 
 struct RaceGatherer::Vehicle {
   std::optional<std::string> firstTime;  // as the records hold them
-  std::string lastTime;
+  std::string times[2];                  // its last two, kept where they stand
+  int last = 0;                          // which of them is the last
+  const std::string& lastTime() const { return times[last]; }
   bool positionsValid = true, velocitiesValid = true;
   GroundPoint at;  // where it was at its last record with a position
   bool placed = false;
@@ -162,7 +178,9 @@ void RaceGatherer::Take(const RecordFields& record) {
   if (record.shared) return;
   Vehicle& v = state_[record.vehicle];
   if (!v.firstTime) v.firstTime = std::string(record.time);
-  const std::string previous = std::exchange(v.lastTime, std::string(record.time));
+  v.last ^= 1;
+  v.times[v.last].assign(record.time);
+  const std::string& previous = v.times[v.last ^ 1];
   TakeVelocity(v, record.velocity);
   const auto position = Ground(record.position);
   if (!position) {
@@ -175,7 +193,7 @@ void RaceGatherer::Take(const RecordFields& record) {
     const double dx = point.x - v.at.x, dz = point.z - v.at.z;
     const double step = std::sqrt(dx * dx + dz * dz);
     // A step longer than the fastest drive in the time between the records is a reset.
-    point.starts = step > kFastestDriven * kFrameSeconds && step > kFastestDriven * StepSeconds(previous, v.lastTime);
+    point.starts = step > kFastestDriven * kFrameSeconds && step > kFastestDriven * StepSeconds(previous, v.lastTime());
     if (!point.starts) v.distance += step;
   }
   v.breakNext = false;
@@ -187,15 +205,7 @@ void RaceGatherer::Take(const RecordFields& record) {
 void RaceGatherer::TakeVelocity(Vehicle& v, std::string_view line) {
   // Compared squared; the root is taken once, at the end. Most records are slower than the
   // fastest so far, and their text alone tells.
-  std::array<std::string_view, 3> items;
-  if (v.topSpeed > 0 && Items(line, items.data(), 3) == 3) {
-    double most = 0;
-    for (const std::string_view item : items) {
-      const std::optional<double> above = Above(item);
-      most = above ? most + *above * *above : INFINITY;
-    }
-    if (most <= v.topSpeed) return;
-  }
+  if (const std::optional<double> above = SquareAbove(line); above && *above <= v.topSpeed) return;
   if (const auto velocity = Numbers<3>(line, {0, 1, 2})) {
     const auto& [x, y, z] = *velocity;
     v.topSpeed = std::max(v.topSpeed, x * x + y * y + z * z);
@@ -228,7 +238,7 @@ RaceMap RaceGatherer::Finish() {
     const Vehicle& v = state_[k];
     VehicleRace& race = map_.vehicles[k];
     if (!v.firstTime) continue;  // no record of its own
-    race.seconds = Between(*v.firstTime, v.lastTime);
+    race.seconds = Between(*v.firstTime, v.lastTime());
     if (v.positionsValid) race.distanceFeet = v.distance;
     if (v.velocitiesValid) race.topSpeedMph = std::sqrt(v.topSpeed) * kMphPerFootPerSecond;
     // Its last point ends its path, whichever points thinning kept.
