@@ -7,6 +7,8 @@
 #include <string>
 
 #include "replay/base/encoding.h"
+#include "window/dialogs_win32.h"
+#include "window/race_view_win32.h"
 #include "window/texts.h"
 #include "window/win32.h"
 
@@ -68,6 +70,8 @@ class DialogTemplate {
 constexpr int kIntro = 201;
 constexpr int kVehicles = 202;
 constexpr int kAll = 203;
+constexpr int kPicture = 204;
+constexpr int kSave = 205;
 
 constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
 
@@ -77,13 +81,16 @@ class VehicleDialog {
   explicit VehicleDialog(const vehisect::VehicleChoice& choice) : choice_(choice) {}
 
   std::optional<std::vector<std::size_t>> Show(HWND owner) {
-    DialogTemplate dialog(Widen(texts::kTitle), 340, 190);
-    dialog.Add(0x82, nullptr, L"", SS_LEFT | SS_NOPREFIX, 7, 7, 326, 20, kIntro);
+    // In dialog units: the rows on the left, the race beside them.
+    DialogTemplate dialog(Widen(texts::kTitle), 560, 210);
+    dialog.Add(0x82, nullptr, L"", SS_LEFT | SS_NOPREFIX, 7, 7, 546, 20, kIntro);
     dialog.Add(0, WC_LISTVIEWW, L"", WS_BORDER | WS_TABSTOP | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 7, 30,
-               326, 118, kVehicles);
-    dialog.Add(0x80, nullptr, Widen(texts::kAllKey), WS_TABSTOP | BS_3STATE, 7, 152, 150, 12, kAll);
-    dialog.Add(0x80, nullptr, Widen(texts::kSplitKey), WS_TABSTOP | BS_DEFPUSHBUTTON, 229, 169, 50, 14, IDOK);
-    dialog.Add(0x80, nullptr, Widen(texts::kCancel), WS_TABSTOP | BS_PUSHBUTTON, 283, 169, 50, 14, IDCANCEL);
+               340, 138, kVehicles);
+    dialog.Add(0x82, nullptr, L"", SS_OWNERDRAW, 353, 30, 200, 138, kPicture);
+    dialog.Add(0x80, nullptr, Widen(texts::kAllKey), WS_TABSTOP | BS_3STATE, 7, 172, 150, 12, kAll);
+    dialog.Add(0x80, nullptr, Widen(texts::kSavePictureKey), WS_TABSTOP | BS_PUSHBUTTON, 363, 189, 80, 14, kSave);
+    dialog.Add(0x80, nullptr, Widen(texts::kSplitKey), WS_TABSTOP | BS_DEFPUSHBUTTON, 449, 189, 50, 14, IDOK);
+    dialog.Add(0x80, nullptr, Widen(texts::kCancel), WS_TABSTOP | BS_PUSHBUTTON, 503, 189, 50, 14, IDCANCEL);
     const INT_PTR pressed = DialogBoxIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), owner, Proc,
                                                     reinterpret_cast<LPARAM>(this));
     if (pressed != IDOK) return std::nullopt;
@@ -107,6 +114,8 @@ class VehicleDialog {
       }
       case WM_COMMAND:
         return self->OnCommand(LOWORD(wparam));
+      case WM_DRAWITEM:
+        return self->OnDrawPicture(*reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
       default:
         return FALSE;
     }
@@ -146,7 +155,9 @@ class VehicleDialog {
   }
 
   void AddRow(int k, const vehisect::VehicleChoice::Row& row) {
-    const std::string cells[kColumns] = {row.position, row.driver, row.vehicle, row.records, row.output, row.existing};
+    const std::string cells[kColumns] = {row.position, row.driver,   row.vehicle, row.records, row.time,
+                                         row.distance, row.topSpeed, row.output,  row.existing};
+    colours_.push_back(ColourOf(row.colour.c_str()));
     std::wstring first = Widen(cells[0]);
     LVITEMW item{};
     item.mask = LVIF_TEXT;
@@ -168,8 +179,27 @@ class VehicleDialog {
     return ticked;
   }
 
+  INT_PTR OnDrawPicture(const DRAWITEMSTRUCT& item) {
+    if (item.CtlID != kPicture) return FALSE;
+    std::vector<bool> ticked(choice_.rows.size());
+    for (const std::size_t k : Ticked()) ticked[k] = true;
+    DrawRaceView(item.hDC, item.rcItem, choice_.race, colours_, ticked, ListView_GetNextItem(list_, -1, LVNI_SELECTED));
+    return TRUE;
+  }
+
+  // The system's save dialog asks before it replaces a file.
+  void OnSavePicture() {
+    const std::optional<std::filesystem::path> file = SavePictureDialog(hwnd_);
+    if (!file || !choice_.savePicture) return;
+    const std::string failure = choice_.savePicture(*file, Ticked());
+    if (!failure.empty()) {
+      MessageBoxW(hwnd_, Widen(failure).c_str(), Widen(texts::kTitle).c_str(), MB_OK | MB_ICONWARNING);
+    }
+  }
+
   void OnTicksChanged() {
     if (!ready_) return;
+    InvalidateRect(GetDlgItem(hwnd_, kPicture), nullptr, FALSE);
     const std::size_t ticked = Ticked().size();
     EnableWindow(GetDlgItem(hwnd_, IDOK), ticked > 0);
     CheckDlgButton(hwnd_, kAll,
@@ -177,6 +207,10 @@ class VehicleDialog {
   }
 
   INT_PTR OnCommand(int id) {
+    if (id == kSave) {
+      OnSavePicture();
+      return TRUE;
+    }
     if (id == kAll) {
       const BOOL tick = Ticked().size() != choice_.rows.size();
       for (std::size_t k = 0; k < choice_.rows.size(); ++k) ListView_SetCheckState(list_, static_cast<int>(k), tick);
@@ -197,6 +231,7 @@ class VehicleDialog {
   HWND list_ = nullptr;
   bool ready_ = false;
   std::vector<std::size_t> chosen_;
+  std::vector<COLORREF> colours_;
 };
 
 }  // namespace

@@ -52,6 +52,24 @@ std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::files
   return chosen;
 }
 
+std::optional<std::filesystem::path> SavePictureDialog(HWND owner) {
+  std::wstring buffer(1 << 15, L'\0');
+  const std::wstring title = Widen(texts::kSavePicture);
+  const std::wstring filter = Widen(texts::kPictures) + L'\0' + L"*" + Widen(texts::kPictureExtension) + L'\0';
+  const std::wstring extension = Widen(texts::kPictureExtension).substr(1);
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrDefExt = extension.c_str();
+  dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
+  if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+  return std::filesystem::path(buffer.c_str());
+}
+
 std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::filesystem::path& replay,
                                                         const std::filesystem::path& folder) {
   IFileOpenDialog* raw = nullptr;

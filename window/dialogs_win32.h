@@ -21,6 +21,10 @@ std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::files
 std::optional<std::filesystem::path> OutputFolderDialog(HWND owner, const std::filesystem::path& replay,
                                                         const std::filesystem::path& folder);
 
+/// The file picked over `owner` in the save dialog for a picture of a race, which asks before
+/// it replaces one; nothing when it is cancelled.
+std::optional<std::filesystem::path> SavePictureDialog(HWND owner);
+
 /// Asks the question about another race's files over `owner`, as FlowDialogs::AskOtherRace.
 vehisect::OtherRace AskOtherRaceDialog(HWND owner, const std::string& text, bool canReplace);
 

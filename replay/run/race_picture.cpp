@@ -22,9 +22,13 @@ std::string Whole(double value) { return std::to_string(std::llround(value)); }
 
 // `n` with a comma between each three digits.
 std::string Grouped(long long n) {
-  std::string digits = std::to_string(n < 0 ? -n : n);
-  for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
-  return (n < 0 ? "-" : "") + digits;
+  const std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string grouped = n < 0 ? "-" : "";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
 }
 
 // The UTF-8 text `text` as XML character data.
@@ -77,8 +81,12 @@ std::string RaceTimeText(const std::optional<double>& seconds) {
   if (!seconds || !std::isfinite(*seconds)) return kAbsent;
   const long long tenths = std::llround(*seconds * 10);
   const long long whole = tenths / 10;
-  std::string s = std::to_string(whole % 60);
-  return std::to_string(whole / 60) + ":" + (s.size() < 2 ? "0" : "") + s + "." + std::to_string(tenths % 10);
+  std::string text = std::to_string(whole / 60);
+  text += whole % 60 < 10 ? ":0" : ":";
+  text += std::to_string(whole % 60);
+  text += '.';
+  text += static_cast<char>('0' + tenths % 10);
+  return text;
 }
 
 std::string DistanceText(const std::optional<double>& feet) {
