@@ -28,6 +28,7 @@ namespace {
 using testing::ReplayBuilder;
 using testing::Shared;
 using testing::TempFolder;
+using testing::Moving;
 using testing::Vehicle;
 using Names = std::set<std::string>;
 
@@ -377,6 +378,29 @@ TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
   EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), Names{"race2.rpl"});
   // Those split are named, as when a run is stopped.
   EXPECT_EQ(form.calls.back(), "message Vehisect: Split: race.rpl. Left as it was: race2.rpl.");
+}
+
+// The dialog gets each vehicle's numbers and colour and the race to draw, and saves its
+// picture of the vehicles ticked, never over the replay.
+TEST_F(FlowTest, GivesTheDialogTheRaceAndSavesItsPicture) {
+  replay.records = {Moving("0", 0, "0,0,0", "0,0,10"), Moving("0", 16384, "30,0,40", "0,0,20"),
+                    Moving("1", 16384, "x,0,0", "1,1,1")};
+  const auto input = folder.Write("race.rpl", replay.Build());
+  form.chooseVehicles = true;  // then Cancel
+  flow.SplitReplays({input});
+  Wait();
+  ASSERT_EQ(form.choices.size(), 1u);
+  const VehicleChoice& shown = form.choices[0];
+  const auto numbers = [](const VehicleChoice::Row& r) { return r.time + "|" + r.distance + "|" + r.topSpeed + "|" + r.colour; };
+  EXPECT_EQ(numbers(shown.rows[0]), "0:00.3|50 ft|14 mph|#4e79a7");
+  EXPECT_EQ(numbers(shown.rows[1]), "0:00.0|\u2013|1 mph|#f28e2b");
+  EXPECT_EQ(shown.race.vehicles[0].path.size(), 2u);
+  folder.Write("race.svg", "older");
+  EXPECT_EQ(shown.savePicture(folder.path() / "race.svg", {0}), "");
+  EXPECT_EQ(folder.Read("race.svg").rfind("<?xml", 0), 0u);
+  EXPECT_EQ(shown.savePicture(input, {0}), Shown("race.rpl") + ": expected an output name other than the replay "
+                                                               "being split, found the replay itself");
+  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "race.svg"}));
 }
 
 // Another run's lock on the output folder shows in the title while the run waits for it.
