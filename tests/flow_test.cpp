@@ -184,6 +184,8 @@ TEST_F(FlowTest, ACancelledDialogDoesNothing) {
 // An installed copy, or one whose folder cannot be written, starts in Documents.
 TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
   folder.Write("program/vehisect.exe", (std::filesystem::create_directory(folder.path() / "program"), ""));
+  form.documents = folder.path() / "Documents";
+  std::filesystem::create_directory(form.documents);
   for (const char* program : {"program", "missing"}) {
     form.program = folder.path() / program;
     flow.Open();
@@ -191,6 +193,11 @@ TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
   }
   const std::string documents = "choose replays in " + PathToUtf8(form.documents);
   EXPECT_EQ(form.calls, (std::vector<std::string>{documents, documents}));
+  // No Documents: the home folder that would hold it, never a name typed in.
+  std::filesystem::remove(form.documents);
+  flow.Open();
+  Wait();
+  EXPECT_EQ(form.calls.back(), "choose replays in " + PathToUtf8(folder.path()));
 }
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {

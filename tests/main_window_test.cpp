@@ -130,7 +130,7 @@ class MainWindowTest : public ::testing::Test {
         defaultButton = box->defaultButton()->text();
         if (answer == "Escape") return QTest::keyClick(box, Qt::Key_Escape);
         for (QAbstractButton* button : box->buttons()) {
-          if (button->text() == answer) return button->click();
+          if (QString(button->text()).remove('&') == answer) return button->click();
         }
       }
     });
@@ -210,9 +210,9 @@ TEST_F(MainWindowTest, AsksBeforeReplacingAnotherRacesFiles) {
   answer = "Escape";
   Open({input});
   EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "race.rpl: VH_CANYON_Ann.rpl and 1 more already hold another race.",
-                                           QMessageBox::Question}}));
-  EXPECT_EQ(buttons, (std::set<QString>{"Replace", "Keep both", "Cancel"}));
-  EXPECT_EQ(defaultButton, "Keep both");
+                                           QMessageBox::Warning}}));
+  EXPECT_EQ(buttons, (std::set<QString>{"&Replace", "&Keep both", "Cancel"}));
+  EXPECT_EQ(defaultButton, "&Keep both");
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);

@@ -128,7 +128,8 @@ std::wstring FitToScreen(HWND owner, std::wstring shown) {
 vehisect::OtherRace AskOtherRaceDialog(HWND owner, const std::string& text, bool canReplace) {
   enum : int { kReplace = 100, kKeepBoth = 101 };
   const std::wstring replace = Widen(texts::kReplace), keepBoth = Widen(texts::kKeepBoth), title = Widen(texts::kTitle);
-  const TASKDIALOG_BUTTON buttons[] = {{kReplace, replace.c_str()}, {kKeepBoth, keepBoth.c_str()}};
+  // As the Qt window asks it: Keep both first and the default, then Replace.
+  const TASKDIALOG_BUTTON buttons[] = {{kKeepBoth, keepBoth.c_str()}, {kReplace, replace.c_str()}};
   const std::wstring content = Widen(text);
   TASKDIALOGCONFIG config{};
   config.cbSize = sizeof config;
@@ -139,7 +140,7 @@ vehisect::OtherRace AskOtherRaceDialog(HWND owner, const std::string& text, bool
   config.pszWindowTitle = title.c_str();
   config.pszMainIcon = TD_WARNING_ICON;
   config.pszContent = content.c_str();
-  config.pButtons = canReplace ? buttons : buttons + 1;
+  config.pButtons = buttons;
   config.cButtons = canReplace ? 2 : 1;
   config.nDefaultButton = kKeepBoth;
   int pressed = IDCANCEL;

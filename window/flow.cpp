@@ -59,8 +59,12 @@ std::filesystem::path WindowFlow::StartFolder() const {
     if (FoldUtf8(PathToUtf8(entry.name.extension())) == ".rpl" && CanWriteIn(files_, own)) return own;
   }
   // Passed every time, Documents is where Windows starts the first time, and then the folder
-  // last used; Wine, given none, would start in the program's own folder.
-  return window_.DocumentsFolder();
+  // last used; Wine, given none, would start in the program's own folder. Where there is no
+  // Documents, the folder that would hold it (home): a dialog given a folder that is not there
+  // starts above it with its name typed in.
+  const std::filesystem::path documents = window_.DocumentsFolder();
+  if (!std::filesystem::is_directory(files_.Status(documents))) return documents.parent_path();
+  return documents;
 }
 
 void WindowFlow::Open() {

@@ -146,9 +146,11 @@ void MainWindow::ShowWarning(const std::string& text, const std::string& details
 }
 
 vehisect::OtherRace MainWindow::AskOtherRace(const std::string& text, bool canReplace) {
-  QMessageBox box(QMessageBox::Question, texts::kTitle, FromFlow(text), QMessageBox::NoButton, this);
-  QPushButton* replace = canReplace ? box.addButton(texts::kReplace, QMessageBox::DestructiveRole) : nullptr;
-  QPushButton* keepBoth = box.addButton(texts::kKeepBoth, QMessageBox::AcceptRole);
+  // As the Win32 window asks it: a warning, Keep both first and the default, then Replace; in
+  // one role, so that no platform's layout reorders them.
+  QMessageBox box(QMessageBox::Warning, texts::kTitle, FromFlow(text), QMessageBox::NoButton, this);
+  QPushButton* keepBoth = box.addButton(texts::kKeepBoth, QMessageBox::ActionRole);
+  QPushButton* replace = canReplace ? box.addButton(texts::kReplace, QMessageBox::ActionRole) : nullptr;
   QPushButton* cancel = box.addButton(texts::kCancel, QMessageBox::RejectRole);
   box.setDefaultButton(keepBoth);
   // Escape and the close box.

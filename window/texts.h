@@ -57,9 +57,10 @@ inline constexpr const char* kReplays = "Replays (*.rpl)";
 inline constexpr const char* kReplayPattern = "*.rpl";
 /// The folder dialog's title, followed by the replay's file name.
 inline constexpr const char* kChooseFolder = "Choose a folder for the outputs of ";
-/// The buttons of the question about another race's files.
-inline constexpr const char* kReplace = "Replace";
-inline constexpr const char* kKeepBoth = "Keep both";
+/// The buttons of the question about another race's files, with their access keys, in the
+/// order both windows show them.
+inline constexpr const char* kKeepBoth = "&Keep both";
+inline constexpr const char* kReplace = "&Replace";
 inline constexpr const char* kCancel = "Cancel";
 /// What a run that split everything says when it could not remove every file it should have.
 inline constexpr const char* kNotCleanedUp = "Split, but some files could not be cleaned up.";
