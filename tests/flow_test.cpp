@@ -104,6 +104,7 @@ class FakeForm : public FlowWindow {
     return rows;
   }
   void SetTitle(const std::string& title) override { titles.push_back(title); }
+  void ShowWaiting(const std::string& folder) override { titles.push_back("waiting: " + folder); }
   void MarkFailure() override { ++failures; }
   bool chooseVehicles = false;
   std::vector<VehicleChoice> choices;
@@ -425,9 +426,10 @@ TEST_F(FlowTest, SaysInTheTitleWhenItWaitsForAnotherRun) {
   waiting.onTitle = [&] { other.reset(); };
   flow.SplitReplays({folder.Write("race.rpl", replay.Build())});
   waiting.Drain(flow);
+  // Where the bar is too, with the whole folder for a tooltip, and the bar again after.
   EXPECT_EQ(waiting.titles, (std::vector<std::string>{
                                 "Vehisect - waiting for another run writing to " + PathToUtf8(folder.path().filename()),
-                                "Vehisect"}));
+                                "waiting: " + PathToUtf8(folder.path()), "Vehisect", "waiting: "}));
   EXPECT_EQ(waiting.calls.back(), "close");
 }
 

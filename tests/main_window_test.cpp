@@ -18,10 +18,13 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QHeaderView>
+#include <QLabel>
+#include <optional>
 #include <QScreen>
 #include <cmath>
 
 #include "replay/base/system_files.h"
+#include "replay/commit/folder_lock.h"
 #include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "lock_step.h"
@@ -409,6 +412,29 @@ TEST_F(MainWindowTest, DrawsTheRaceInADialogThatFitsTheScreen) {
   };
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_EQ(folder.Names(), Names{"race.rpl"});
+}
+
+// Two runs into one folder: while this one waits for the other's lock, the window says so
+// where the bar is, with the folder in a tooltip; the bar is back when the wait ends.
+TEST_F(MainWindowTest, SaysWhereTheBarIsWhenItWaitsForAnotherRun) {
+  std::optional<vehisect::FolderLock> other;
+  other.emplace(vehisect::SystemFiles(), folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  auto* waiting = form.findChild<QLabel*>("Waiting");
+  QString shown, tip;
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    if (!other || !waiting->isVisible()) return;
+    shown = waiting->text();
+    tip = waiting->toolTip();
+    other.reset();
+  });
+  watch.start(5);
+  Open({folder.Write("race.rpl", replay.Build())});
+  EXPECT_EQ(shown, "Waiting for another run\u2026");
+  EXPECT_EQ(tip, QString::fromStdString(vehisect::PathToUtf8(folder.path())));
+  EXPECT_FALSE(waiting->isVisibleTo(&form));
+  EXPECT_TRUE(form.Bar()->isVisibleTo(&form));
+  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Finished", QMessageBox::Information}}));
 }
 
 }  // namespace

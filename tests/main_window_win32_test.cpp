@@ -10,10 +10,12 @@
 #include <shlobj.h>
 
 #include <atomic>
+#include <optional>
 #include <mutex>
 #include <thread>
 
 #include "replay/base/system_files.h"
+#include "replay/commit/folder_lock.h"
 #include "replay/run/names.h"
 #include "lock_step.h"
 #include "replay_builder.h"
@@ -95,6 +97,12 @@ class WatchedForm : public MainWindow {
   std::vector<std::wstring> captions;
   int largestValue = 0;
   std::function<void()> duringRun;
+
+  std::function<void()> onWaiting;  // once, when the run shows that it waits
+  void ShowWaiting(const std::string& folder) override {
+    MainWindow::ShowWaiting(folder);
+    if (!folder.empty() && onWaiting) std::exchange(onWaiting, nullptr)();
+  }
 
   void SetProgressMax(int maximum) override {
     MainWindow::SetProgressMax(maximum);
@@ -184,6 +192,22 @@ TEST_F(MainWindowWin32Test, TheCheckBoxCarriesTheRecordPointer) {
   SendMessageW(form.recordPtrBox(), BM_CLICK, 0, 0);
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
+}
+
+// Two runs into one folder: while this one waits for the other's lock, the window says so
+// where the bar is; the bar is back when the wait ends.
+TEST_F(MainWindowWin32Test, SaysWhereTheBarIsWhenItWaitsForAnotherRun) {
+  std::optional<vehisect::FolderLock> other;
+  other.emplace(vehisect::SystemFiles(), folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  form.onWaiting = [&] {
+    EXPECT_TRUE(IsWindowVisible(form.waiting()));
+    EXPECT_FALSE(IsWindowVisible(form.progressBar()));
+    EXPECT_EQ(TextOf(form.waiting()), L"Waiting for another run\u2026");
+    other.reset();
+  };
+  Open({folder.Write("race.rpl", replay.Build())});
+  EXPECT_FALSE(other.has_value());
+  EXPECT_TRUE(IsWindowVisible(form.progressBar()) || form.progressBar() == nullptr);
 }
 
 TEST_F(MainWindowWin32Test, RefusesAOneVehicleReplayAndCloses) {

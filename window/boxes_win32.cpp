@@ -128,12 +128,16 @@ class VehicleDialog {
     ListView_SetExtendedListViewStyle(list_, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT);
     AddColumns();
     for (std::size_t k = 0; k < choice_.rows.size(); ++k) AddRow(static_cast<int>(k), choice_.rows[k]);
-    // Wide enough for its header and for every cell below it.
+    // Wide enough for its header and for every cell below it, but no name wider than half the
+    // list: a longer one is cut short.
+    RECT list{};
+    GetClientRect(list_, &list);
     for (int c = 0; c < kColumns; ++c) {
       ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
       const int cells = ListView_GetColumnWidth(list_, c);
       ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
-      ListView_SetColumnWidth(list_, c, std::max(cells, ListView_GetColumnWidth(list_, c)));
+      const int header = ListView_GetColumnWidth(list_, c);
+      ListView_SetColumnWidth(list_, c, std::max(header, std::min<int>(cells, list.right / 2)));
     }
     ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
     ready_ = true;

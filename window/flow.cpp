@@ -139,12 +139,20 @@ std::optional<std::vector<int>> WindowFlow::ChooseVehicles(const std::filesystem
 
 void WindowFlow::OnWaiting(const std::filesystem::path& folder) {
   waited_ = true;
-  const std::string title = WaitingTitle(files_.Absolute(folder));
-  window_.Post([this, title] { window_.SetTitle(title); });
+  const std::filesystem::path absolute = files_.Absolute(folder);
+  window_.Post([this, title = WaitingTitle(absolute), shown = PathToUtf8(absolute)] {
+    window_.SetTitle(title);
+    window_.ShowWaiting(shown);
+  });
 }
 
 void WindowFlow::OnFinished(const ReplayOutcome& outcome) {
-  if (std::exchange(waited_, false)) window_.Post([this] { window_.SetTitle(texts::kTitle); });
+  if (std::exchange(waited_, false)) {
+    window_.Post([this] {
+      window_.SetTitle(texts::kTitle);
+      window_.ShowWaiting({});
+    });
+  }
   const bool failed = outcome.kind == ReplayOutcome::Kind::kFailed || outcome.kind == ReplayOutcome::Kind::kNotRestored ||
                       outcome.kind == ReplayOutcome::Kind::kRefused;
   if (failed) window_.Post([this] { window_.MarkFailure(); });

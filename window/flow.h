@@ -29,6 +29,9 @@ class RunDisplay {
   virtual void SetCaption(const std::string& caption) = 0;
   /// Sets the window's title.
   virtual void SetTitle(const std::string& title) = 0;
+  /// Shows, where the bar is, that the run waits for another one writing to the folder
+  /// `folder` (shown in a tooltip); with `folder` empty, the bar again.
+  virtual void ShowWaiting(const std::string& folder) = 0;
   /// Disables "Open" and the check boxes during a run (`busy`), and enables them after it.
   virtual void SetBusy(bool busy) = 0;
   /// Shows that a replay of the run failed where the system shows a window's progress outside

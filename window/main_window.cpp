@@ -12,7 +12,9 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QLabel>
 #include <QProgressBar>
+#include <QStackedLayout>
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
@@ -48,6 +50,7 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
     : QWidget(parent),
       openButton_(new QPushButton(texts::kOpenKey, this)),
       progressBar_(new QProgressBar(this)),
+      waiting_(new QLabel(QString::fromUtf8(texts::kWaitingForRun), this)),
       recordPtrBox_(new QCheckBox(texts::kRecordPtrKey, this)),
       chooseVehiclesBox_(new QCheckBox(texts::kChooseVehiclesKey, this)),
       flow_(*this, files),
@@ -56,6 +59,8 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   setAcceptDrops(true);
   openButton_->setObjectName("OpenButton");
   progressBar_->setObjectName("ProgressBar");
+  waiting_->setObjectName("Waiting");
+  waiting_->setAlignment(Qt::AlignCenter);
   recordPtrBox_->setObjectName("RecordPtrBox");
   recordPtrBox_->setToolTip(QString::fromUtf8(texts::kRecordPtrTooltip));
   chooseVehiclesBox_->setObjectName("ChooseVehiclesBox");
@@ -69,6 +74,18 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   const int unit = fontMetrics().height();
   openButton_->setMinimumSize(unit * 6, unit * 2);
   progressBar_->setFixedHeight(unit * 2 / 3);
+  // The bar, or in its place what a run waits for, in a row of one line's height either way.
+  auto* bar = new QWidget(this);
+  auto* barPage = new QVBoxLayout;
+  barPage->setContentsMargins(0, 0, 0, 0);
+  barPage->addWidget(progressBar_, 0, Qt::AlignVCenter);
+  auto* place = new QStackedLayout(bar);
+  auto* barHolder = new QWidget(bar);
+  barHolder->setLayout(barPage);
+  place->addWidget(barHolder);
+  place->addWidget(waiting_);
+  bar->setFixedHeight(unit + unit / 3);
+  barPlace_ = place;
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
   buttonRow->addWidget(openButton_);
@@ -76,7 +93,7 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(unit / 3, unit / 2, unit / 3, unit / 3);
   layout->addLayout(buttonRow);
-  layout->addWidget(progressBar_);
+  layout->addWidget(bar);
   layout->addWidget(recordPtrBox_);
   layout->addWidget(chooseVehiclesBox_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
@@ -128,6 +145,11 @@ void MainWindow::SetCaption(const std::string& caption) {
 }
 
 void MainWindow::SetTitle(const std::string& title) { setWindowTitle(FromFlow(title)); }
+
+void MainWindow::ShowWaiting(const std::string& folder) {
+  waiting_->setToolTip(FromFlow(folder));
+  barPlace_->setCurrentIndex(folder.empty() ? 0 : 1);
+}
 
 // The bar of a window's own is all the progress Linux desktops show.
 void MainWindow::MarkFailure() {}

@@ -9,6 +9,8 @@
 #include "window/flow.h"
 
 class QCheckBox;
+class QLabel;
+class QStackedLayout;
 class QProgressBar;
 class QPushButton;
 
@@ -19,8 +21,8 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
   Q_OBJECT
 
  public:
-  /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
-  /// A window whose runs read and write through `files`, which splits `replays` at once.
+  /// A window whose runs read and write through `files`; it splits `replays` as soon as it is
+  /// shown.
   explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {},
                       QWidget* parent = nullptr);
 
@@ -43,6 +45,7 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
   bool ChoosesVehicles() const override;
   std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice) override;
   void SetTitle(const std::string& title) override;
+  void ShowWaiting(const std::string& folder) override;
   void MarkFailure() override;
   std::filesystem::path ProgramFolder() const override;
   std::filesystem::path DocumentsFolder() const override;
@@ -59,6 +62,8 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
 
   QPushButton* openButton_;
   QProgressBar* progressBar_;
+  QLabel* waiting_;  // where the bar is, while a run waits for another
+  QStackedLayout* barPlace_ = nullptr;
   QCheckBox* recordPtrBox_;
   QCheckBox* chooseVehiclesBox_;
   vehisect::WindowFlow flow_;

@@ -20,6 +20,7 @@ constexpr int kOpenButton = 101;
 constexpr int kRecordPtr = 102;
 constexpr int kProgressBar = 103;
 constexpr int kChooseVehicles = 104;
+constexpr int kWaiting = 105;
 // Posted once the window is up, to split the replays the program was started with.
 constexpr UINT kSplitStartReplays = WM_APP + 1;
 // Posted by the thread of a run: a task for the window's thread, owned by the message.
@@ -69,6 +70,8 @@ MainWindowLayout MainWindow::LayoutFor(UINT dpi) {
   layout.openButton = {px(360), px(120), px(360) + buttonWidth, px(120) + buttonHeight};
   const LONG barTop = std::max(px(720), layout.openButton.bottom + px(105));
   layout.progressBar = {margin, barTop, layout.client.cx - margin, barTop + px(120)};
+  const LONG middle = (layout.progressBar.top + layout.progressBar.bottom) / 2;
+  layout.waiting = {margin, middle - metrics.tmHeight / 2 - 1, layout.client.cx - margin, middle + metrics.tmHeight / 2 + 2};
   const LONG checkTop = std::max(px(940), layout.progressBar.bottom + px(100));
   layout.recordPtrBox = {margin, checkTop, margin + checkWidth, checkTop + checkHeight};
   // "Choose vehicles" takes one row more below it, and the window grows by that row.
@@ -187,6 +190,8 @@ bool MainWindow::OnCreate() {
   };
   openButton_ = child(L"BUTTON", Widen(texts::kOpenKey).c_str(), WS_TABSTOP | BS_DEFPUSHBUTTON, kOpenButton);
   progressBar_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar);
+  waiting_ = child(L"STATIC", Widen(texts::kWaitingForRun).c_str(), SS_CENTER | SS_NOTIFY | SS_NOPREFIX, kWaiting);
+  ShowWindow(waiting_, SW_HIDE);
   recordPtrBox_ = child(L"BUTTON", Widen(texts::kRecordPtrKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kRecordPtr);
   chooseVehiclesBox_ = child(L"BUTTON", Widen(texts::kChooseVehiclesKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kChooseVehicles);
   if (openButton_ == nullptr || progressBar_ == nullptr || recordPtrBox_ == nullptr || chooseVehiclesBox_ == nullptr) return false;
@@ -195,7 +200,9 @@ bool MainWindow::OnCreate() {
 
   tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_, nullptr, instance, nullptr);
-  for (const auto& [control, text] : {std::pair{recordPtrBox_, texts::kRecordPtrTooltip}, std::pair{chooseVehiclesBox_, texts::kChooseVehiclesTooltip}}) {
+  for (const auto& [control, text] : {std::pair{recordPtrBox_, texts::kRecordPtrTooltip},
+                                      std::pair{chooseVehiclesBox_, texts::kChooseVehiclesTooltip},
+                                      std::pair{waiting_, ""}}) {
     if (tooltip_ == nullptr) break;
     std::wstring tip = Widen(text);
     TOOLINFOW tool{};
@@ -215,7 +222,7 @@ bool MainWindow::OnCreate() {
 void MainWindow::ApplyLayout(UINT dpi) {
   font_ = MessageFont(dpi);
   const MainWindowLayout layout = LayoutFor(dpi);
-  for (const HWND control : {openButton_, progressBar_, recordPtrBox_, chooseVehiclesBox_}) {
+  for (const HWND control : {openButton_, progressBar_, waiting_, recordPtrBox_, chooseVehiclesBox_}) {
     SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
   }
   const auto place = [](HWND control, const RECT& r) {
@@ -223,6 +230,7 @@ void MainWindow::ApplyLayout(UINT dpi) {
   };
   place(openButton_, layout.openButton);
   place(progressBar_, layout.progressBar);
+  place(waiting_, layout.waiting);
   place(recordPtrBox_, layout.recordPtrBox);
   place(chooseVehiclesBox_, layout.chooseVehiclesBox);
   RECT frame{0, 0, layout.client.cx, layout.client.cy};
@@ -251,7 +259,7 @@ void MainWindow::OnClose() {
 }
 
 void MainWindow::OnNcDestroy() {
-  hwnd_ = openButton_ = progressBar_ = recordPtrBox_ = chooseVehiclesBox_ = tooltip_ = nullptr;
+  hwnd_ = openButton_ = progressBar_ = waiting_ = recordPtrBox_ = chooseVehiclesBox_ = tooltip_ = nullptr;
   taskbar_.reset();
   postTo_ = nullptr;
   // Tasks posted too late for this window go with it. The quit that closing the window
@@ -340,6 +348,12 @@ void MainWindow::SetCaption(const std::string& caption) {
 }
 
 void MainWindow::SetTitle(const std::string& title) { SetWindowTextW(hwnd_, Widen(title).c_str()); }
+
+void MainWindow::ShowWaiting(const std::string& folder) {
+  SetTip(tooltip_, hwnd_, waiting_, Widen(folder));
+  ShowWindow(progressBar_, folder.empty() ? SW_SHOW : SW_HIDE);
+  ShowWindow(waiting_, folder.empty() ? SW_HIDE : SW_SHOW);
+}
 
 void MainWindow::ShowMessage(const std::string& text, const std::string& title) {
   const CenteredOn centered(hwnd_);

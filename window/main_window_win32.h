@@ -26,6 +26,7 @@ struct MainWindowLayout {
   SIZE client;
   RECT openButton;
   RECT progressBar;
+  RECT waiting;  // where the bar is, a line high: what a run waits for
   RECT recordPtrBox;
   RECT chooseVehiclesBox;
 };
@@ -52,6 +53,7 @@ class MainWindow : public vehisect::FlowWindow {
   HWND hwnd() const { return hwnd_; }
   HWND openButton() const { return openButton_; }
   HWND progressBar() const { return progressBar_; }
+  HWND waiting() const { return waiting_; }
   HWND recordPtrBox() const { return recordPtrBox_; }
   HWND chooseVehiclesBox() const { return chooseVehiclesBox_; }
 
@@ -80,6 +82,7 @@ class MainWindow : public vehisect::FlowWindow {
   bool ChoosesVehicles() const override;
   std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice) override;
   void SetTitle(const std::string& title) override;
+  void ShowWaiting(const std::string& folder) override;
   void MarkFailure() override;
   std::filesystem::path ProgramFolder() const override;
   std::filesystem::path DocumentsFolder() const override;
@@ -102,6 +105,7 @@ class MainWindow : public vehisect::FlowWindow {
   std::atomic<HWND> postTo_{nullptr};  // where the run's thread posts; null once the window is gone
   HWND openButton_ = nullptr;
   HWND progressBar_ = nullptr;
+  HWND waiting_ = nullptr;
   HWND recordPtrBox_ = nullptr;
   HWND chooseVehiclesBox_ = nullptr;
   HWND tooltip_ = nullptr;

@@ -49,6 +49,8 @@ inline constexpr const char* kSavePictureKey = "Save &picture...";
 inline constexpr const char* kSavePicture = "Save picture";
 inline constexpr const char* kPictures = "SVG pictures (*.svg)";
 inline constexpr const char* kPictureExtension = ".svg";
+/// Where the bar is while a run waits for another one's lock on its folder.
+inline constexpr const char* kWaitingForRun = "Waiting for another run\u2026";
 /// The title while a run waits for another one's lock, before the folder's name.
 inline constexpr const char* kWaiting = " - waiting for another run writing to ";
 /// The open-file dialog: its title, the name of its filter, and the filter.

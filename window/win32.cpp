@@ -1,5 +1,6 @@
 #include "window/win32.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include "replay/base/encoding.h"
@@ -41,4 +42,14 @@ std::filesystem::path DocumentsFolderPath() {
   std::filesystem::path documents(path);
   CoTaskMemFree(path);
   return documents;
+}
+
+void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text) {
+  if (tooltip == nullptr) return;
+  TOOLINFOW tool{};
+  tool.cbSize = sizeof tool;
+  tool.hwnd = owner;
+  tool.uId = reinterpret_cast<UINT_PTR>(control);
+  tool.lpszText = text.data();
+  SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }

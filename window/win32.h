@@ -28,6 +28,10 @@ std::filesystem::path ProgramFolderPath();
 /// The user's Documents folder; the program's own where there is none.
 std::filesystem::path DocumentsFolderPath();
 
+/// Sets the tip that the tooltip control `tooltip` shows over the control `control` of the
+/// window `owner` to `text`.
+void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text);
+
 /// The size of `text` drawn in the font selected into `dc`.
 SIZE TextSize(HDC dc, const wchar_t* text);
 
