@@ -19,11 +19,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::vector<std::filesystem::path> replays;
-  bool help = false;
+  bool help = false, choose = false;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     help = help || arg == L"--help" || arg == L"-h" || arg == L"/?";
-    replays.emplace_back(arg);
+    if (arg == L"--choose") {
+      choose = true;
+    } else {
+      replays.emplace_back(arg);
+    }
   }
   LocalFree(argv);
   if (help) {
@@ -35,7 +39,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   }
   int status = 0;
   {
-    MainWindow form(vehisect::SystemFiles(), std::move(replays));
+    MainWindow form(vehisect::SystemFiles(), std::move(replays), choose);
     status = form.Run(show);
   }
   if (SUCCEEDED(com)) CoUninitialize();

@@ -351,8 +351,29 @@ TEST_F(MainWindowTest, ChoosesVehiclesInItsDialog) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}));
 }
 
+// Started as "Split with Vehisect" splits every vehicle; started as "Choose vehicles with
+// Vehisect..." (--choose), the same replay is first shown in the dialog, whose Cancel leaves
+// it as it was.
 TEST(MainWindowStartTest, SplitsTheReplaysItWasStartedWith) {
   MainWindowTest::SetUpTestSuite();
+  {
+    TempFolder folder;
+    const auto input = folder.Write("race.rpl", ReplayBuilder().Build());
+    QTimer answerer;
+    bool chosen = false;
+    QObject::connect(&answerer, &QTimer::timeout, [&] {
+      auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr || dialog->objectName() != "ChooseVehicles") return;
+      chosen = true;
+      QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    answerer.start(5);
+    MainWindow form(vehisect::SystemFiles(), {input}, true);
+    form.show();
+    for (int i = 0; i < 200 && !chosen; ++i) QTest::qWait(10);
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(folder.Names(), Names{"race.rpl"});
+  }
   TempFolder folder;
   ReplayBuilder replay;
   replay.records = {Shared("s1")};

@@ -46,7 +46,8 @@ std::vector<std::filesystem::path> DroppedFiles(const QMimeData* data) {
 
 }  // namespace
 
-MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays, QWidget* parent)
+MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays, bool chooseVehicles,
+                       QWidget* parent)
     : QWidget(parent),
       openButton_(new QPushButton(texts::kOpenKey, this)),
       progressBar_(new QProgressBar(this)),
@@ -65,6 +66,7 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   recordPtrBox_->setToolTip(QString::fromUtf8(texts::kRecordPtrTooltip));
   chooseVehiclesBox_->setObjectName("ChooseVehiclesBox");
   chooseVehiclesBox_->setToolTip(QString::fromUtf8(texts::kChooseVehiclesTooltip));
+  chooseVehiclesBox_->setChecked(chooseVehicles);
   progressBar_->setRange(0, 100);
   progressBar_->setValue(0);
   progressBar_->setTextVisible(false);

@@ -22,9 +22,9 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
 
  public:
   /// A window whose runs read and write through `files`; it splits `replays` as soon as it is
-  /// shown.
+  /// shown, with "Choose vehicles" ticked when `chooseVehicles`.
   explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {},
-                      QWidget* parent = nullptr);
+                      bool chooseVehicles = false, QWidget* parent = nullptr);
 
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }

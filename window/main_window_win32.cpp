@@ -33,9 +33,8 @@ namespace texts = vehisect::texts;
 
 }  // namespace
 
-MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays)
-    : flow_(*this, files),
-      startReplays_(std::move(replays)) {}
+MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays, bool chooseVehicles)
+    : chooseAtStart_(chooseVehicles), flow_(*this, files), startReplays_(std::move(replays)) {}
 
 MainWindow::~MainWindow() {
   if (hwnd_ != nullptr) DestroyWindow(hwnd_);
@@ -192,6 +191,7 @@ bool MainWindow::OnCreate() {
   progressBar_ = child(PROGRESS_CLASSW, L"", 0, kProgressBar);
   waiting_ = child(L"STATIC", Widen(texts::kWaitingForRun).c_str(), SS_CENTER | SS_NOTIFY | SS_NOPREFIX, kWaiting);
   ShowWindow(waiting_, SW_HIDE);
+  if (chooseAtStart_) SendMessageW(chooseVehiclesBox_, BM_SETCHECK, BST_CHECKED, 0);
   recordPtrBox_ = child(L"BUTTON", Widen(texts::kRecordPtrKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kRecordPtr);
   chooseVehiclesBox_ = child(L"BUTTON", Widen(texts::kChooseVehiclesKey).c_str(), WS_TABSTOP | BS_AUTOCHECKBOX, kChooseVehicles);
   if (openButton_ == nullptr || progressBar_ == nullptr || recordPtrBox_ == nullptr || chooseVehiclesBox_ == nullptr) return false;

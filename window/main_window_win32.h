@@ -38,7 +38,8 @@ class MainWindow : public vehisect::FlowWindow {
  public:
   /// The window with the standard dialogs; it splits `replays` as soon as it is shown.
   /// A window whose runs read and write through `files`, which splits `replays` at once.
-  explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {});
+  explicit MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem::path> replays = {},
+                      bool chooseVehicles = false);
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -106,6 +107,7 @@ class MainWindow : public vehisect::FlowWindow {
   HWND openButton_ = nullptr;
   HWND progressBar_ = nullptr;
   HWND waiting_ = nullptr;
+  bool chooseAtStart_ = false;  // "Choose vehicles" ticked as the window is made
   HWND recordPtrBox_ = nullptr;
   HWND chooseVehiclesBox_ = nullptr;
   HWND tooltip_ = nullptr;

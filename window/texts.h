@@ -68,8 +68,9 @@ inline constexpr const char* kCancel = "Cancel";
 inline constexpr const char* kNotCleanedUp = "Split, but some files could not be cleaned up.";
 /// The end of a run that split everything.
 inline constexpr const char* kFinished = "Finished";
-/// What `vehisect --help` says, after its usage line.
-inline constexpr const char* kUsage = "Usage: vehisect [REPLAY...]";
+/// What `vehisect --help` says, after its usage line, and of --choose.
+inline constexpr const char* kUsage = "Usage: vehisect [--choose] [REPLAY...]";
+inline constexpr const char* kChooseHelp = "open the replays given with \"Choose vehicles\" ticked";
 inline constexpr const char* kHelp =
     "Opens the Vehisect window. Each REPLAY given is split at once into one replay per vehicle, beside it, "
     "as \"Split with Vehisect\" does. For a command line, use vehisect-cli.";
