@@ -6,6 +6,7 @@
 
 #include "replay/base/encoding.h"
 #include "replay/base/system_files.h"
+#include "window/command_line.h"
 #include "window/main_window_win32.h"
 #include "window/texts.h"
 
@@ -18,28 +19,22 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int show) {
   // split at once.
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::vector<std::filesystem::path> replays;
-  bool help = false, choose = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    help = help || arg == L"--help" || arg == L"-h" || arg == L"/?";
-    if (arg == L"--choose") {
-      choose = true;
-    } else {
-      replays.emplace_back(arg);
-    }
-  }
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.push_back(vehisect::Utf8FromUtf16(argv[i]));
   LocalFree(argv);
-  if (help) {
+  const vehisect::StartOptions start = vehisect::ReadStartOptions(args);
+  if (start.help || start.version || !start.problem.empty()) {
     // A program without a console answers in a box.
-    const std::string help = std::string(vehisect::texts::kUsage) + "\n\n" + vehisect::texts::kHelp;
-    MessageBoxW(nullptr, vehisect::Utf16FromUtf8(help).c_str(), vehisect::Utf16FromUtf8(vehisect::texts::kTitle).c_str(),
-                MB_OK | MB_ICONINFORMATION);
-    return 0;
+    const std::string text = !start.problem.empty() ? start.problem + "\n\n" + vehisect::StartHelp()
+                             : start.help          ? vehisect::StartHelp()
+                                                   : std::string("vehisect ") + VEHISECT_VERSION;
+    MessageBoxW(nullptr, vehisect::Utf16FromUtf8(text).c_str(), vehisect::Utf16FromUtf8(vehisect::texts::kTitle).c_str(),
+                MB_OK | (start.problem.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    return start.problem.empty() ? 0 : 2;
   }
   int status = 0;
   {
-    MainWindow form(vehisect::SystemFiles(), std::move(replays), choose);
+    MainWindow form(vehisect::SystemFiles(), start.replays, start.choose);
     status = form.Run(show);
   }
   if (SUCCEEDED(com)) CoUninitialize();

@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <algorithm>
 #include <iostream>
 #include <string_view>
 
@@ -23,7 +24,8 @@ void PrintHelp() {
             << "                         (by default it gets the record count)\n"
             << "  -o, --output-dir DIR   write the outputs into DIR (default: current folder)\n"
             << "  -v, --vehicle WHICH    write only this vehicle's output: a position (1 to 8,\n"
-            << "                         as --list shows) or a driver; may be repeated\n"
+            << "                         as --list shows) or a driver; may be repeated, and\n"
+            << "                         positions may be given together: -v 1,3,5\n"
             << "  --replace              replace an existing file of an output's name that holds\n"
             << "                         another race (one of the same race is always replaced)\n"
             << "  --keep-both            keep such a file, and name the new output\n"
@@ -37,7 +39,7 @@ void PrintHelp() {
             << "  --map FILE.svg         draw the race seen from above into FILE.svg, with the\n"
             << "                         vehicles -v names (all by default), and split nothing\n"
             << "  -h, --help             show this help\n"
-            << "  --version              show the version\n\n"
+            << "  -V, --version          show the version\n\n"
             << "An output replaces an existing file of its name only when that file holds the\n"
             << "same race: the same bytes in every line but the demoRecordPtr value. Otherwise\n"
             << "the replay fails, unless --replace or --keep-both is given.\n\n"
@@ -54,7 +56,7 @@ const option kLong[] = {
     {"vehicle", required_argument, nullptr, 'v'},           {"replace", no_argument, nullptr, kReplace},
     {"keep-both", no_argument, nullptr, kKeepBoth},          {"quiet", no_argument, nullptr, 'q'},
     {"list", no_argument, nullptr, kList},                   {"json", no_argument, nullptr, kJson},
-    {"help", no_argument, nullptr, 'h'},                     {"version", no_argument, nullptr, kVersion},
+    {"help", no_argument, nullptr, 'h'},                     {"version", no_argument, nullptr, 'V'},
     {"map", required_argument, nullptr, kMap},               {nullptr, 0, nullptr, 0}};
 
 // The option `c` as the user wrote it in `given`: "--name" without its value, or "-x".
@@ -64,10 +66,25 @@ std::string NameOf(int c, int index, const std::string& given) {
   return std::string("-") + static_cast<char>(c == ':' || c == '?' ? optopt : c);
 }
 
+// Adds the vehicles `which` names: "1,3,5" names three positions; anything else one vehicle,
+// as a driver's name may hold a comma.
+void AddVehicles(const std::string& which, std::vector<std::string>& vehicles) {
+  if (which.find_first_not_of("0123456789,") != std::string::npos || which.find(",,") != std::string::npos ||
+      which.front() == ',' || which.back() == ',') {
+    vehicles.push_back(which);
+    return;
+  }
+  for (std::size_t start = 0, comma; start <= which.size(); start = comma + 1) {
+    comma = std::min(which.find(',', start), which.size());
+    vehicles.push_back(which.substr(start, comma - start));
+  }
+}
+
 // Takes the option `c` into `options`; false when the program has answered it already.
 bool Take(int c, const std::string& name, const std::string& given, Options& options) {
   switch (c) {
     case 'h': PrintHelp(); return false;
+    case 'V':
     case kVersion: std::cout << "vehisect-cli " << VEHISECT_VERSION << "\n"; return false;
     case kUseRecordPtr: options.split.useRecordPtr = true; break;
     case 'q': options.quiet = true; break;
@@ -79,7 +96,11 @@ bool Take(int c, const std::string& name, const std::string& given, Options& opt
     case 'v':
     case kMap:
       if (*optarg == '\0') throw UsageError{"option " + name + " needs a value, found an empty one"};
-      (c == 'o' ? options.outputFolder : c == kMap ? options.map : options.split.vehicles.emplace_back()) = optarg;
+      if (c == 'v') {
+        AddVehicles(optarg, options.split.vehicles);
+      } else {
+        (c == 'o' ? options.outputFolder : options.map) = optarg;
+      }
       break;
     case ':': throw UsageError{"option " + name + " needs a value"};
     default:
@@ -114,7 +135,7 @@ std::optional<Options> ParseArguments(const std::vector<std::string>& args) {
   Options options;
   opterr = 0;  // its problems are told in our words
   optind = 1;
-  for (int index = -1, c; (c = getopt_long(argc, argv.data(), ":hqo:v:", kLong, &index)) != -1; index = -1) {
+  for (int index = -1, c; (c = getopt_long(argc, argv.data(), ":hqVo:v:", kLong, &index)) != -1; index = -1) {
     const std::string given = argv[optind - 1];
     if (!Take(c, NameOf(c, index, given), given, options)) return std::nullopt;
   }

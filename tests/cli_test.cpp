@@ -17,6 +17,7 @@
 namespace vehisect {
 namespace {
 
+using testing::CliProcess;
 using testing::Outcome;
 using testing::ReplayBuilder;
 using testing::RunCli;
@@ -131,11 +132,31 @@ TEST_F(CliTest, AnswersUsageErrorsHelpAndVersion) {
     EXPECT_EQ(outcome.out.rfind("usage: vehisect-cli [--use-record-ptr] [-o DIR] [-v WHICH]... [--replace | --keep-both] [-q] REPLAY...\n", 0), 0u);
     EXPECT_NE(outcome.out.find("  --list "), std::string::npos);
   }
-  const Outcome outcome = Run({"--version"});
-  EXPECT_EQ(outcome.status, 0);
-  EXPECT_EQ(outcome.out.rfind("vehisect-cli ", 0), 0u);
+  for (const char* version : {"--version", "-V"}) {
+    const Outcome outcome = Run({version});
+    EXPECT_EQ(outcome.status, 0);
+    EXPECT_EQ(outcome.out.rfind("vehisect-cli ", 0), 0u);
+  }
   EXPECT_TRUE(folder.Names().empty());
 }
+
+#ifdef VEHISECT_APP
+// The window program answers --help and --version with no display at all, and refuses an
+// option it does not know as the command line does.
+TEST_F(CliTest, TheWindowProgramAnswersWithoutADisplay) {
+  const std::vector<std::string> bare = {
+      "sh", "-c", std::string("exec env -u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM= ") + VEHISECT_APP + " \"$@\""};
+  Outcome outcome = CliProcess(folder.path(), {"--version"}, bare).Wait();
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out, "vehisect 1.0.0\n");
+  outcome = CliProcess(folder.path(), {"-h"}, bare).Wait();
+  EXPECT_EQ(outcome.status, 0) << outcome.err;
+  EXPECT_EQ(outcome.out.rfind("Usage: vehisect [--choose] [REPLAY...]\n", 0), 0u) << outcome.out;
+  outcome = CliProcess(folder.path(), {"-v"}, bare).Wait();
+  EXPECT_EQ(outcome.status, 2);
+  EXPECT_EQ(outcome.err, "vehisect: unknown option -v; see 'vehisect --help'\n");
+}
+#endif
 
 TEST_F(CliTest, TakesOptionsInEveryFormGetoptDoes) {
   folder.Write("race.rpl", replay.Build());
@@ -260,6 +281,9 @@ TEST_F(CliTest, WritesOnlyTheChosenVehiclesByteForByteAsAFullSplit) {
   for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_ROCKET3.rpl"}) {
     EXPECT_EQ(folder.Read(std::string("some/") + name), folder.Read(std::string("all/") + name)) << name;
   }
+
+  // Positions together, as one -v.
+  EXPECT_EQ(Run({"-q", "-v", "1,3", "-o", "some", "race.rpl"}).out, "some/VH_CANYON_Ann.rpl\nsome/VH_CANYON_ROCKET3.rpl\n");
 
   // A driver is also known by the name its output gives it.
   replay.vehicles[1].second = "Ann";

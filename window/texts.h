@@ -70,6 +70,10 @@ inline constexpr const char* kNotCleanedUp = "Split, but some files could not be
 inline constexpr const char* kFinished = "Finished";
 /// What `vehisect --help` says, after its usage line, and of --choose.
 inline constexpr const char* kUsage = "Usage: vehisect [--choose] [REPLAY...]";
+inline constexpr const char* kOptionsHelp =
+    "  --choose        open the replays given with \"Choose vehicles\" ticked\n"
+    "  -h, --help      show this help\n"
+    "  -V, --version   show the version";
 inline constexpr const char* kChooseHelp = "open the replays given with \"Choose vehicles\" ticked";
 inline constexpr const char* kHelp =
     "Opens the Vehisect window. Each REPLAY given is split at once into one replay per vehicle, beside it, "
