@@ -17,13 +17,7 @@
 namespace vehisect {
 namespace {
 
-using testing::CliProcess;
-using testing::Outcome;
-using testing::ReplayBuilder;
-using testing::RunCli;
-using testing::Shared;
-using testing::TempFolder;
-using testing::Vehicle;
+using namespace testing;  // the runner, the replay builder and the temporary folder
 using Names = std::set<std::string>;
 
 class CliTest : public ::testing::Test {
