@@ -71,23 +71,16 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   progressBar_->setValue(0);
   progressBar_->setTextVisible(false);
 
-  // A small window: the button on top, the bar, the check box. Sized from the platform's font
-  // so that no text is clipped, and fixed: it cannot be resized.
+  LayOut();
+  connect(openButton_, &QPushButton::clicked, this, &MainWindow::OnOpenClicked);
+}
+
+// A small window: the button on top, the bar, the check boxes. Sized from the platform's font
+// so that no text is clipped, and fixed: it cannot be resized.
+void MainWindow::LayOut() {
   const int unit = fontMetrics().height();
   openButton_->setMinimumSize(unit * 6, unit * 2);
   progressBar_->setFixedHeight(unit * 2 / 3);
-  // The bar, or in its place what a run waits for, in a row of one line's height either way.
-  auto* bar = new QWidget(this);
-  auto* barPage = new QVBoxLayout;
-  barPage->setContentsMargins(0, 0, 0, 0);
-  barPage->addWidget(progressBar_, 0, Qt::AlignVCenter);
-  auto* place = new QStackedLayout(bar);
-  auto* barHolder = new QWidget(bar);
-  barHolder->setLayout(barPage);
-  place->addWidget(barHolder);
-  place->addWidget(waiting_);
-  bar->setFixedHeight(unit + unit / 3);
-  barPlace_ = place;
   auto* buttonRow = new QHBoxLayout;
   buttonRow->addStretch();
   buttonRow->addWidget(openButton_);
@@ -95,12 +88,24 @@ MainWindow::MainWindow(vehisect::FileSystem& files, std::vector<std::filesystem:
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(unit / 3, unit / 2, unit / 3, unit / 3);
   layout->addLayout(buttonRow);
-  layout->addWidget(bar);
+  layout->addWidget(BarPlace(unit));
   layout->addWidget(recordPtrBox_);
   layout->addWidget(chooseVehiclesBox_);
   layout->setSizeConstraint(QLayout::SetFixedSize);
+}
 
-  connect(openButton_, &QPushButton::clicked, this, &MainWindow::OnOpenClicked);
+// The bar, or in its place what a run waits for, in a row of one line's height either way.
+QWidget* MainWindow::BarPlace(int unit) {
+  auto* place = new QWidget(this);
+  auto* barHolder = new QWidget(place);
+  auto* barPage = new QVBoxLayout(barHolder);
+  barPage->setContentsMargins(0, 0, 0, 0);
+  barPage->addWidget(progressBar_, 0, Qt::AlignVCenter);
+  barPlace_ = new QStackedLayout(place);
+  barPlace_->addWidget(barHolder);
+  barPlace_->addWidget(waiting_);
+  place->setFixedHeight(unit + unit / 3);
+  return place;
 }
 
 void MainWindow::OnOpenClicked() { flow_.Open(); }

@@ -58,6 +58,8 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  void LayOut();
+  QWidget* BarPlace(int unit);
   void OnOpenClicked();
 
   QPushButton* openButton_;
