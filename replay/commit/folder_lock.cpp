@@ -191,9 +191,12 @@ bool FolderLock::Make(const std::filesystem::path& file) {
   std::error_code ec;
   held_ = files_.CreateNew(file, text_, ec);
   if (Taken(ec)) return false;
-  if (ec || (ec = files_.Flush(file))) {
-    throw ReplayError(PathToUtf8(path_.parent_path()), 0, "a folder it can lock to put the outputs into", ec.message());
+  if (!ec && (ec = files_.Flush(file))) {
+    // Never left behind half made: under the lock's name it would lock the folder for good.
+    held_.reset();
+    files_.Remove(file);
   }
+  if (ec) throw ReplayError(PathToUtf8(path_.parent_path()), 0, "a folder it can lock to put the outputs into", ec.message());
   return true;
 }
 
