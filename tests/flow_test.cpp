@@ -199,6 +199,14 @@ TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
   flow.Open();
   Wait();
   EXPECT_EQ(form.calls.back(), "choose replays in " + PathToUtf8(folder.path()));
+  // Then where the last replays were: here, those the window was started with.
+  std::filesystem::create_directory(folder.path() / "races");
+  flow.SplitReplays({folder.Write("races/race.rpl", replay.Build())});
+  Wait();
+  form.calls.clear();
+  flow.Open();
+  Wait();
+  EXPECT_EQ(form.calls.front(), "choose replays in " + PathToUtf8(folder.path() / "races"));
 }
 
 TEST_F(FlowTest, RefusesAOneVehicleReplayAloneAndCloses) {

@@ -52,6 +52,9 @@ WindowFlow::~WindowFlow() {
 }
 
 std::filesystem::path WindowFlow::StartFolder() const {
+  // Where the player last opened a replay, or dropped one, or started with one, while it is
+  // there: the next replay of a session of races is most often beside the last.
+  if (!lastFolder_.empty() && std::filesystem::is_directory(files_.Status(lastFolder_))) return lastFolder_;
   const std::filesystem::path own = window_.ProgramFolder();
   std::vector<FolderEntry> entries;
   files_.List(own, entries);
@@ -75,6 +78,7 @@ void WindowFlow::Open() {
 
 void WindowFlow::SplitReplays(const std::vector<std::filesystem::path>& replays) {
   if (running_ || replays.empty()) return;
+  lastFolder_ = FolderOf(files_.Absolute(replays.back()).parent_path());
   // The thread of the last run has posted its end, its last act.
   if (worker_.joinable()) worker_.join();
   const bool useRecordPtr = window_.UseRecordPtr();

@@ -118,9 +118,9 @@ class WindowFlow {
   /// A request to close the window: true when it may close now; during a run the run is
   /// stopped, and the window closed, without a box, once it has.
   bool RequestClose();
-  /// The folder the open-file dialog starts in: the program's own where it holds replays and
-  /// can be written, as players keep a copy beside the game's replays; else Documents (where
-  /// Windows remembers a folder last used, that wins).
+  /// The folder the open-file dialog starts in: the folder of the replays last opened,
+  /// dropped or started with; else the program's own where it holds replays and can be
+  /// written, as players keep a copy beside the game's replays; else Documents; else home.
   std::filesystem::path StartFolder() const;
 
  private:
@@ -155,6 +155,7 @@ class WindowFlow {
   FlowWindow& window_;
   FileSystem& files_;
   bool running_ = false;
+  std::filesystem::path lastFolder_;  // of the replays last split, for the next Open
   bool closeWhenDone_ = false;
   CancelToken stop_;  // asked for by Escape and by a close; a new one for each run
   std::thread worker_;
