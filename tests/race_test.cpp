@@ -71,7 +71,8 @@ TEST(RaceTest, ThinsALongPathButKeepsItsResets) {
     const std::string x = r == 12345 ? "9000" : std::to_string(r % 800 < 400 ? r % 800 : 800 - r % 800);
     race.records.push_back(Moving("0", r * 16384, x + ",0,10", "0,0,1"));
   }
-  const VehicleRace& ann = List(race).race.vehicles[0];
+  const ReplayListing listing = List(race);
+  const VehicleRace& ann = listing.race.vehicles[0];
   EXPECT_LE(ann.path.size(), kMaxPathPoints);
   EXPECT_GT(ann.path.size(), kMaxPathPoints / 2);
   EXPECT_EQ(std::count_if(ann.path.begin(), ann.path.end(), [](const GroundPoint& p) { return p.starts; }), 3);
