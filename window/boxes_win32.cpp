@@ -135,8 +135,8 @@ class VehicleDialog {
     for (int c = 0; c < kColumns; ++c) {
       ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE);
       const int cells = ListView_GetColumnWidth(list_, c);
-      ListView_SetColumnWidth(list_, c, LVSCW_AUTOSIZE_USEHEADER);
-      const int header = ListView_GetColumnWidth(list_, c);
+      // The header's own text, measured: autosizing to the header takes the cells too.
+      const int header = ListView_GetStringWidth(list_, Widen(texts::kColumns[c]).c_str()) + 16;
       ListView_SetColumnWidth(list_, c, std::max(header, std::min<int>(cells, list.right / 2)));
     }
     ListView_SetItemState(list_, 0, LVIS_FOCUSED | LVIS_SELECTED, LVIS_FOCUSED | LVIS_SELECTED);
