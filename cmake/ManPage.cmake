@@ -1,21 +1,15 @@
-# vehisect_man_page(TARGET SUMMARY [ENV...]): the manual page of the program TARGET, made by
-# help2man from its own --help and --version, so that it cannot drift from them, gzipped and
-# installed in man1. Without help2man there is none.
-find_program(VEHISECT_HELP2MAN help2man)
-function(vehisect_man_page target summary)
-  if(NOT VEHISECT_HELP2MAN)
-    return()
-  endif()
-  set(page ${CMAKE_CURRENT_BINARY_DIR}/${target}.1)
-  # Run by its name, as a user runs it, so that no build path shows in the page.
+# vehisect_man_page(PAGE): the manual page PAGE kept in the tree beside its program (written
+# as the best pages are, with what --help cannot say: the window, the keys, the exit status,
+# the files), gzipped reproducibly and installed in man1. scripts/test-packages renders it
+# with warnings on.
+function(vehisect_man_page page)
+  get_filename_component(name ${page} NAME)
+  set(gz ${CMAKE_CURRENT_BINARY_DIR}/${name}.gz)
   add_custom_command(
-    OUTPUT ${page}.gz
-    COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${VEHISECT_EPOCH} ${ARGN}
-            "PATH=$<TARGET_FILE_DIR:${target}>:$ENV{PATH}"
-            ${VEHISECT_HELP2MAN} --no-info --name=${summary} --output=${page} ${target}
-    COMMAND gzip -9nf ${page}
-    DEPENDS ${target}
+    OUTPUT ${gz}
+    COMMAND gzip -9nc ${CMAKE_CURRENT_SOURCE_DIR}/${page} > ${gz}
+    DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${page}
     VERBATIM)
-  add_custom_target(${target}-man ALL DEPENDS ${page}.gz)
-  install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  add_custom_target(${name}-man ALL DEPENDS ${gz})
+  install(FILES ${gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endfunction()
