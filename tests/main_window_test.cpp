@@ -155,8 +155,12 @@ class MainWindowTest : public ::testing::Test {
   }
 };
 
-TEST_F(MainWindowTest, SplitsAReplayIntoItsFolderAndCloses) {
+// What the flow says is pinned by its own tests; here, that the window shows it: the caption
+// and bar during the run, the boxes' icons, buttons and parts, the check boxes carried into
+// the run, and the window closed or left ready.
+TEST_F(MainWindowTest, SplitsWithTheBoxTickedThenSaysFinishedAndCloses) {
   const auto input = folder.Write("race.rpl", replay.Build());
+  form.Box()->setChecked(true);
   Open({input});
   EXPECT_EQ(form.captions.front(), "Working...");
   EXPECT_EQ(form.Bar()->maximum(), 4);
@@ -166,24 +170,7 @@ TEST_F(MainWindowTest, SplitsAReplayIntoItsFolderAndCloses) {
   EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "Finished", QMessageBox::Information}}));
   EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
-  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
-}
-
-TEST_F(MainWindowTest, TheCheckBoxCarriesTheRecordPointer) {
-  const auto input = folder.Write("race.rpl", replay.Build());
-  form.Box()->setChecked(true);
-  Open({input});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
-}
-
-TEST_F(MainWindowTest, RefusesAOneVehicleReplayAndCloses) {
-  replay.vehicleCount = "1";
-  const auto input = folder.Write("one.rpl", replay.Build());
-  Open({input});
-  EXPECT_EQ(messages, (std::vector<Shown>{{"Aborting", "Only 1 Vehical\nNothing to Rip", QMessageBox::Information}}));
-  EXPECT_FALSE(form.isVisible());
-  EXPECT_EQ(folder.Names(), Names{"one.rpl"});
 }
 
 TEST_F(MainWindowTest, ShowsAFailureAndStaysReady) {
@@ -197,7 +184,6 @@ TEST_F(MainWindowTest, ShowsAFailureAndStaysReady) {
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
-  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 
   // Ready for another run.
   replay.recordCount = "";
@@ -212,8 +198,8 @@ TEST_F(MainWindowTest, AsksBeforeReplacingAnotherRacesFiles) {
   folder.Write("VH_CANYON_Bo.rpl", "another race");
   answer = "Escape";
   Open({input});
-  EXPECT_EQ(messages, (std::vector<Shown>{{"Vehisect", "race.rpl: VH_CANYON_Ann.rpl and 1 more already hold another race.",
-                                           QMessageBox::Warning}}));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
   EXPECT_EQ(buttons, (std::set<QString>{"&Replace", "&Keep both", "Cancel"}));
   EXPECT_EQ(defaultButton, "&Keep both");
   EXPECT_TRUE(form.isVisible());
@@ -223,10 +209,8 @@ TEST_F(MainWindowTest, AsksBeforeReplacingAnotherRacesFiles) {
 
   answer = "Keep both";
   Open({input});
-  EXPECT_EQ(messages.back(), (Shown{"Vehisect", "Finished", QMessageBox::Information}));
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Ann (2).rpl",
-                                   "VH_CANYON_Bo (2).rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "another race");
+  EXPECT_EQ(folder.Names().count("VH_CANYON_Ann (2).rpl"), 1u);
 
   form.show();
   answer = "Replace";
@@ -291,11 +275,7 @@ TEST_F(MainWindowTest, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   QApplication::sendEvent(&form, &drop);
   QApplication::processEvents();
   WaitForTheRun();
-  const QString error = QString::fromStdString(vehisect::PathToUtf8(bad)) +
-                        ":2: expected the \"demoLevel\" value line, found the end of the file";
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0].text, "Could not split 1 of 3 replays; the others were split. For those, no file was written or changed.");
-  EXPECT_EQ(messages[0].details, error);
   EXPECT_EQ(messages[0].icon, QMessageBox::Warning);
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.Button()->text(), "&Open");

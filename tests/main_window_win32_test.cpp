@@ -178,19 +178,16 @@ class MainWindowWin32Test : public ::testing::Test {
   std::string Shown(const std::filesystem::path& path) const { return vehisect::PathToUtf8(path); }
 };
 
-TEST_F(MainWindowWin32Test, SplitsAReplayIntoItsFolderAndCloses) {
+// What the flow says is pinned by its own tests; here, that the window shows it: the caption
+// and bar during the run, the boxes as Windows lays them out, the check box carried into the
+// run, and the window closed or left ready.
+TEST_F(MainWindowWin32Test, SplitsWithTheBoxTickedThenSaysFinishedAndCloses) {
+  SendMessageW(form.recordPtrBox(), BM_CLICK, 0, 0);
   Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_EQ(form.captions, std::vector<std::wstring>{L"Working..."});
   EXPECT_EQ(form.largestValue, 4);
   EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Vehisect: Finished"});
   EXPECT_EQ(form.hwnd(), nullptr);
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
-  EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n4\r\n"), std::string::npos);
-}
-
-TEST_F(MainWindowWin32Test, TheCheckBoxCarriesTheRecordPointer) {
-  SendMessageW(form.recordPtrBox(), BM_CLICK, 0, 0);
-  Open({folder.Write("race.rpl", replay.Build())});
   EXPECT_NE(folder.Read("VH_CANYON_Cy.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 }
 
@@ -210,14 +207,6 @@ TEST_F(MainWindowWin32Test, SaysWhereTheBarIsWhenItWaitsForAnotherRun) {
   EXPECT_TRUE(IsWindowVisible(form.progressBar()) || form.progressBar() == nullptr);
 }
 
-TEST_F(MainWindowWin32Test, RefusesAOneVehicleReplayAndCloses) {
-  replay.vehicleCount = "1";
-  Open({folder.Write("one.rpl", replay.Build())});
-  EXPECT_EQ(boxes.Shown(), std::vector<std::string>{"Aborting: Only 1 Vehical\r\nNothing to Rip"});
-  EXPECT_EQ(form.hwnd(), nullptr);
-  EXPECT_EQ(folder.Names(), Names{"one.rpl"});
-}
-
 TEST_F(MainWindowWin32Test, ShowsAFailureAndStaysReady) {
   replay.recordCount = "5";
   const auto input = folder.Write("short.rpl", replay.Build());
@@ -227,7 +216,6 @@ TEST_F(MainWindowWin32Test, ShowsAFailureAndStaysReady) {
   ASSERT_NE(form.hwnd(), nullptr);
   EXPECT_EQ(TextOf(form.openButton()), L"&Open");
   EXPECT_EQ(SendMessageW(form.progressBar(), PBM_GETPOS, 0, 0), 0);
-  EXPECT_EQ(folder.Names(), Names{"short.rpl"});
 
   replay.recordCount = "";
   Open({folder.Write("short.rpl", replay.Build())});
@@ -249,10 +237,8 @@ TEST_F(MainWindowWin32Test, AsksBeforeReplacingAnotherRacesFiles) {
 
   boxes.answer = 101;  // Keep both
   Open({input});
-  EXPECT_EQ(boxes.Shown().back(), "Vehisect: Finished");
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Ann (2).rpl",
-                                   "VH_CANYON_Bo (2).rpl", "VH_CANYON_Cy.rpl"}));
   EXPECT_EQ(folder.Read("VH_CANYON_Ann.rpl"), "another race");
+  EXPECT_EQ(folder.Names().count("VH_CANYON_Ann (2).rpl"), 1u);
 
   ASSERT_TRUE(form.Create(SW_SHOWNORMAL));
   boxes.answer = 100;  // Replace
@@ -344,10 +330,7 @@ TEST_F(MainWindowWin32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
   SendMessageW(form.hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, bad, second})), 0);
   PumpUntil([&] { return !form.Running(); });
-  EXPECT_EQ(Unwrapped(boxes.Shown()), std::vector<std::string>{
-                               "Vehisect: Could not split 1 of 3 replays; the others were split. For those, no file was "
-                               "written or changed.\r\n\r\n" +
-                               Shown(bad) + ":2: expected the \"demoLevel\" value line, found the end of the file"});
+  ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_NE(form.hwnd(), nullptr);
   EXPECT_EQ(TextOf(form.openButton()), L"&Open");
   EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
