@@ -15,7 +15,6 @@
 #include "replay/commit/outputs.h"
 #include "replay/run/splitter.h"
 #include "replay_builder.h"
-#include "temp_folder.h"
 
 namespace vehisect {
 namespace {
@@ -45,12 +44,13 @@ std::vector<std::string> Log(const RecordedFiles& files) {
 
 class CommitTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  MemoryFiles disk;
+  MemoryFolder folder{disk, "/replays"};
   ReplayBuilder replay;
   FakeProgress progress;
   const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
   const Names after = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"};
-  TempFolder out;
+  MemoryFolder out{disk, "/out"};
 
   CommitTest() {
     replay.vehicles.push_back({"truck.trk", "Cy"});
@@ -59,8 +59,7 @@ class CommitTest : public ::testing::Test {
 
   // Empties `out` but for the older outputs.
   void Reset() {
-    std::filesystem::remove_all(out.path());
-    std::filesystem::create_directory(out.path());
+    disk = MemoryFiles();
     for (const std::string& name : before) out.Write(name, "old " + name);
   }
 
@@ -69,7 +68,7 @@ class CommitTest : public ::testing::Test {
 };
 
 TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) {
-  RecordedFiles fresh;
+  RecordedFiles fresh(disk);
   EXPECT_EQ(Commit(fresh), "no error");
   // Into a folder without older files too, so that no name holds a file cut short, and the
   // names are on the disk when the run says it is done.
@@ -82,8 +81,8 @@ TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) 
                                                  "rename VH_CANYON_Bo.rpl.*.new VH_CANYON_Bo.rpl",
                                                  "rename VH_CANYON_Cy.rpl.*.new VH_CANYON_Cy.rpl", "flush the folder",
                                                  "remove .vehisect.lock"}));
-  std::filesystem::remove(out.path() / "VH_CANYON_Bo.rpl");
-  RecordedFiles again;
+  disk.Remove(out.path() / "VH_CANYON_Bo.rpl");
+  RecordedFiles again(disk);
   EXPECT_EQ(Commit(again), "no error");
   EXPECT_EQ(Log(again), (std::vector<std::string>{
                            lock[0], lock[1], lock[2], "flush VH_CANYON_Ann.rpl.*.new", "flush VH_CANYON_Bo.rpl.*.new",
@@ -102,12 +101,12 @@ TEST_F(CommitTest, FlushesEveryOutputBeforeAnOlderFileGivesWayAndRemovesItLast) 
 // outputs in place and the older files kept; a failure after it is only a warning, as is the
 // removal of the lock file's own name, which the next run removes.
 TEST_F(CommitTest, AStepThatFailsChangesNothing) {
-  RecordedFiles all;
+  RecordedFiles all(disk);
   Reset();
   Commit(all);
   for (int k = 1; k <= static_cast<int>(Log(all).size()); ++k) {
     Reset();
-    RecordedFiles files;
+    RecordedFiles files(disk);
     files.failAt = k;
     const std::string error = Commit(files);
     const std::string step = Log(all)[static_cast<std::size_t>(k - 1)];
@@ -152,12 +151,12 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
   for (int k = 1; k <= 13; ++k) {
     Reset();
     for (const std::string& name : {live, alike, kept}) out.Write(name, "live");
-    std::filesystem::create_directory(out.path() / folder);
+    disk.CreateFolders(out.path() / folder);
     std::error_code ec;
-    const auto claim = SystemFiles().Claim(out.path() / live, ec);
+    const auto claim = disk.Claim(out.path() / live, ec);
     ASSERT_TRUE(claim) << ec.message();
     {
-      RecordedFiles files;
+      RecordedFiles files(disk);
       files.failAt = k;
       files.dies = true;
       Commit(files);
@@ -166,7 +165,7 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
       const std::string bytes = out.Read(name);
       EXPECT_TRUE(bytes == "old " + name || bytes.find("\r\nvehicleCount\r\n1\r\n") != std::string::npos) << k << name;
     }
-    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    EXPECT_EQ(Commit(disk), "no error");
     Names expected = after;
     expected.insert({live, alike, folder, kept});
     // Where the killed run had put an output in place, its older file may be the only copy.
@@ -185,6 +184,7 @@ TEST_F(CommitTest, AKilledCommitLeavesWholeFilesThatTheNextRunCleansUp) {
 // either for a leftover, though it takes the lock left behind for a stopped run's.
 TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
   struct LockKept : RecordedFiles {
+    using RecordedFiles::RecordedFiles;
     bool keepLock = false;
     std::error_code Remove(const std::filesystem::path& file) override {
       if (keepLock && file.filename() == kLockFileName) return std::make_error_code(std::errc::read_only_file_system);
@@ -195,7 +195,7 @@ TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
   // then the lock's removal.
   for (const int variant : {0, 1, 2}) {
     Reset();
-    LockKept files;
+    LockKept files(disk);
     files.failing = variant == 0 ? std::set<int>{13, 16, 17} : std::set<int>{13, 16, 17, 18};
     files.keepLock = variant == 2;
     const std::string error = Commit(files);
@@ -213,8 +213,8 @@ TEST_F(CommitTest, AnOlderFileThatCouldNotBePutBackIsKept) {
               variant == 2)
         << error;
     EXPECT_EQ(names.count(kLockFileName), variant == 2 ? 1u : 0u);
-    EXPECT_EQ(Commit(SystemFiles()), "no error");
-    EXPECT_EQ(Commit(SystemFiles()), "no error");
+    EXPECT_EQ(Commit(disk), "no error");
+    EXPECT_EQ(Commit(disk), "no error");
     EXPECT_EQ(out.Read(*kept), "old VH_CANYON_Ann.rpl");
   }
 }
@@ -269,6 +269,7 @@ TEST_F(CommitTest, RemovesOnlyTheLeftoversOfRunsProvenGone) {
 // name in it is taken: its leftovers and free names cannot be known, nor other runs kept out.
 TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
   struct Denied : ForwardingFiles {
+    using ForwardingFiles::ForwardingFiles;
     bool list = true;
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return list ? std::make_error_code(std::errc::permission_denied) : std::error_code();
@@ -277,15 +278,16 @@ TEST_F(CommitTest, RefusesAFolderItCannotListOrLock) {
       ec = std::make_error_code(std::errc::read_only_file_system);
       return nullptr;
     }
-  } denied;
+  } denied(disk);
   Reset();
   EXPECT_EQ(Commit(denied), PathToUtf8(out.path()) + ": expected a folder it can lock to put the outputs into, found "
                             "Read-only file system");
   struct Unlisted : ForwardingFiles {
+    using ForwardingFiles::ForwardingFiles;
     std::error_code List(const std::filesystem::path&, std::vector<FolderEntry>&) override {
       return std::make_error_code(std::errc::permission_denied);
     }
-  } unlisted;
+  } unlisted(disk);
   EXPECT_EQ(Commit(unlisted), PathToUtf8(out.path()) + ": expected a folder it can list to put the outputs into, found "
                               "Permission denied");
   EXPECT_EQ(out.Names(), before);
@@ -314,9 +316,8 @@ TEST_F(CommitTest, AsksBeforeTakingTheFoldersLock) {
 }
 
 TEST_F(CommitTest, OneCommitAtATimeIntoAFolder) {
-  const TempFolder out;
   std::optional<FolderLock> first;
-  first.emplace(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  first.emplace(disk, out.path(), std::chrono::milliseconds(0), nullptr, nullptr);
   int waited = 0;
   CancelToken stop;
   std::vector<std::string> errors;
@@ -324,7 +325,7 @@ TEST_F(CommitTest, OneCommitAtATimeIntoAFolder) {
   for (const CancelToken* cancel : {static_cast<CancelToken*>(nullptr), &stop}) {
     std::thread([&] {
       try {
-        FolderLock second(SystemFiles(), out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
+        FolderLock second(disk, out.path(), std::chrono::milliseconds(1000), cancel, [&] { ++waited; });
       } catch (const ReplayError& e) {
         errors.push_back(e.what());
       }
@@ -339,7 +340,7 @@ TEST_F(CommitTest, OneCommitAtATimeIntoAFolder) {
                         PathToUtf8(out.path()) + ": expected to split the replay, found the run stopped; no output "
                                                  "was written or changed"}));
   first.reset();
-  std::thread([&] { FolderLock again(SystemFiles(), out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
+  std::thread([&] { FolderLock again(disk, out.path(), std::chrono::milliseconds(0), nullptr, nullptr); }).join();
   EXPECT_EQ(out.Names(), Names{});
 }
 

@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "memory_files.h"
 #include "memory_store.h"
 #include "fake_progress.h"
 #include "replay/base/error.h"
@@ -24,21 +25,23 @@ namespace {
 using namespace testing;  // the fakes and the replay builder
 using Names = std::set<std::string>;
 
+// In memory, but where a test is of what a real disk does.
 class FileSplitTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  MemoryFiles files;
+  MemoryFolder folder{files, "/races"};
   ReplayBuilder replay;
   FakeProgress progress;
 
   FileSplitTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
-  SplitResult Split(const std::filesystem::path& input) {
-    return SplitReplay(SystemFiles(), input, false, progress, folder.path());
+  SplitResult Split(const std::filesystem::path& input, FileSystem* on = nullptr) {
+    return SplitReplay(on != nullptr ? *on : files, input, false, progress, input.parent_path());
   }
 
-  std::string ErrorOf(const std::filesystem::path& input) {
+  std::string ErrorOf(const std::filesystem::path& input, FileSystem* on = nullptr) {
     try {
-      Split(input);
+      Split(input, on);
     } catch (const ReplayError& e) {
       return e.what();
     }
@@ -72,7 +75,7 @@ TEST_F(FileSplitTest, ReplacesAnOlderOutputOnlyWhenTheRunSucceeds) {
   replay.recordCount = "";
   CommitOptions replace;
   replace.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kReplace; };
-  SplitReplay(SystemFiles(), folder.Write("race.rpl", replay.Build()), SplitOptions(), progress, folder.path(), replace);
+  SplitReplay(files, folder.Write("race.rpl", replay.Build()), SplitOptions(), progress, folder.path(), replace);
   EXPECT_NE(folder.Read("VH_CANYON_Ann.rpl"), "old");
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
 }
@@ -87,17 +90,18 @@ TEST_F(FileSplitTest, NeverOverwritesTheReplayItself) {
                                  "found the replay itself");
     EXPECT_EQ(folder.Read(name), original);
     EXPECT_EQ(folder.Names(), Names{name});
-    std::filesystem::remove(input);
+    files.Remove(input);
   }
 }
 
 TEST_F(FileSplitTest, RefusesANameTakenByAFolder) {
-  std::filesystem::create_directory(folder.path() / "VH_CANYON_Bo.rpl");
-  const auto input = folder.Write("race.rpl", replay.Build());
-  EXPECT_EQ(ErrorOf(input), Shown("VH_CANYON_Bo.rpl") +
-                                ": expected a file name free for the output, found something "
-                                "other than a file there");
-  EXPECT_EQ(folder.Names(), (Names{"race.rpl", "VH_CANYON_Bo.rpl"}));
+  const TempFolder disk;
+  std::filesystem::create_directory(disk.path() / "VH_CANYON_Bo.rpl");
+  const auto input = disk.Write("race.rpl", replay.Build());
+  EXPECT_EQ(ErrorOf(input, &SystemFiles()), PathToUtf8(disk.path() / "VH_CANYON_Bo.rpl") +
+                                                 ": expected a file name free for the output, found something "
+                                                 "other than a file there");
+  EXPECT_EQ(disk.Names(), (Names{"race.rpl", "VH_CANYON_Bo.rpl"}));
 }
 
 TEST_F(FileSplitTest, ShortensADriverTooLongForTheFileSystem) {
@@ -112,17 +116,18 @@ TEST_F(FileSplitTest, ShortensADriverTooLongForTheFileSystem) {
   const std::string first(120, letter), second(120, letter);
 #endif
   replay.vehicles = {{"a.trk", std::string(300, letter)}, {"b.trk", std::string(300, letter) + "x"}};
-  const auto input = folder.Write("race.rpl", replay.Build());
-  const SplitResult result = Split(input);
+  const TempFolder disk;
+  const auto input = disk.Write("race.rpl", replay.Build());
+  const SplitResult result = Split(input, &SystemFiles());
   // Shortened alike, the second gets its position, as any repeated name does.
   EXPECT_EQ(result.outputs, (std::vector<std::string>{"VH_CANYON_" + first + ".rpl", "VH_CANYON_" + second + "2.rpl"}));
   for (const std::string& name : result.outputs) {
     EXPECT_LE(OutputPath("", name).filename().native().size(), 255u);
     EXPECT_GE(OutputPath("", name).filename().native().size(), 254u);
     // The driver line inside the output keeps its whole text.
-    EXPECT_NE(folder.Read(OutputPath("", name)).find("\r\n" + std::string(300, letter)), std::string::npos);
+    EXPECT_NE(disk.Read(OutputPath("", name)).find("\r\n" + std::string(300, letter)), std::string::npos);
   }
-  EXPECT_EQ(folder.Names().size(), 3u);
+  EXPECT_EQ(disk.Names().size(), 3u);
 }
 
 TEST_F(FileSplitTest, NamesFilesInUnicodeFromWindows1252Drivers) {
@@ -136,16 +141,18 @@ TEST_F(FileSplitTest, NamesFilesInUnicodeFromWindows1252Drivers) {
 }
 
 TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
-  const std::string missing = PathToUtf8(folder.path() / "missing.rpl");
-  EXPECT_EQ(ErrorOf(folder.path() / "missing.rpl"), missing + ": expected a replay file, found no such file");
-  EXPECT_EQ(ErrorOf(folder.path()), PathToUtf8(folder.path()) + ": expected a replay file, found that it is a folder, not a replay");
-  const auto empty = folder.Write("empty.rpl", "");
-  EXPECT_EQ(ErrorOf(empty), PathToUtf8(empty) +
-                                ":1: expected the \"demoLevel\" label line, found the end of the file");
+  const TempFolder disk;
+  FileSystem* const on = &SystemFiles();
+  const std::string missing = PathToUtf8(disk.path() / "missing.rpl");
+  EXPECT_EQ(ErrorOf(disk.path() / "missing.rpl", on), missing + ": expected a replay file, found no such file");
+  EXPECT_EQ(ErrorOf(disk.path(), on), PathToUtf8(disk.path()) + ": expected a replay file, found that it is a folder, not a replay");
+  const auto empty = disk.Write("empty.rpl", "");
+  EXPECT_EQ(ErrorOf(empty, on), PathToUtf8(empty) +
+                                    ":1: expected the \"demoLevel\" label line, found the end of the file");
 #ifndef _WIN32
-  const auto fifo = folder.path() / "pipe.rpl";
+  const auto fifo = disk.path() / "pipe.rpl";
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(ErrorOf(fifo), PathToUtf8(fifo) + ": expected a replay file, found a special file");
+  EXPECT_EQ(ErrorOf(fifo, on), PathToUtf8(fifo) + ": expected a replay file, found a special file");
 #endif
   EXPECT_TRUE(progress.calls.empty());
 }
@@ -154,9 +161,9 @@ TEST_F(FileSplitTest, RejectsInputsThatAreNotReplayFiles) {
 // with the caller's leave, or kept, the new output then taking the first name free.
 TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   const auto input = folder.Write("race.rpl", replay.Build());
-  const TempFolder out;
-  SplitReplay(SystemFiles(), input, false, progress, out.path());
-  EXPECT_EQ(SplitReplay(SystemFiles(), input, true, progress, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  const MemoryFolder out(files, "/out");
+  SplitReplay(files, input, false, progress, out.path());
+  EXPECT_EQ(SplitReplay(files, input, true, progress, out.path()).outputs, (std::vector<std::string>{"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_NE(out.Read("VH_CANYON_Ann.rpl").find("demoRecordPtr\r\n777\r\n"), std::string::npos);
 
   replay.records.push_back(Shared("s2"));
@@ -172,7 +179,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
     return OtherRace::kStop;
   };
   try {
-    SplitReplay(SystemFiles(), other, SplitOptions(), progress, out.path(), options);
+    SplitReplay(files, other, SplitOptions(), progress, out.path(), options);
     ADD_FAILURE() << "another race's file was replaced";
   } catch (const ReplayError& e) {
     EXPECT_EQ(e.kind(), ReplayError::Kind::kOtherRace);
@@ -187,7 +194,7 @@ TEST_F(FileSplitTest, ReplacesOnlyTheSameRaceUnlessTold) {
   EXPECT_EQ(out.Read("VH_CANYON_Bo.rpl"), "notes");
 
   options.otherRace = [](const OtherRaceQuestion&) { return OtherRace::kKeepBoth; };
-  EXPECT_EQ(SplitReplay(SystemFiles(), other, SplitOptions(), progress, out.path(), options).outputs,
+  EXPECT_EQ(SplitReplay(files, other, SplitOptions(), progress, out.path(), options).outputs,
             (std::vector<std::string>{"VH_CANYON_Ann (4).rpl", "VH_CANYON_Bo (2).rpl"}));
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), ann);
   EXPECT_NE(out.Read("VH_CANYON_Ann (4).rpl").find("s2 ipos"), std::string::npos);
@@ -198,14 +205,14 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   const auto first = folder.Write("race1.rpl", replay.Build());
   replay.records.push_back(Shared("s2"));
   const auto second = folder.Write("race2.rpl", replay.Build());
-  Batch batch(SystemFiles(), {});
+  Batch batch(files, {});
   CommitOptions options;
   options.batch = &batch;
-  const TempFolder out;
-  SplitReplay(SystemFiles(), first, SplitOptions(), progress, out.path(), options);
+  const MemoryFolder out(files, "/out");
+  SplitReplay(files, first, SplitOptions(), progress, out.path(), options);
   const std::string written = out.Read("VH_CANYON_Ann.rpl");
   try {
-    SplitReplay(SystemFiles(), second, SplitOptions(), progress, out.path() / "." / "", options);
+    SplitReplay(files, second, SplitOptions(), progress, out.path() / "." / "", options);
     ADD_FAILURE() << "the second replay replaced the first one's outputs";
   } catch (const ReplayError& e) {
     EXPECT_EQ(std::string(e.what()), PathToUtf8(second) + ": expected outputs of its own, found " +
@@ -214,8 +221,7 @@ TEST_F(FileSplitTest, ABatchNeverReplacesItsOwnOutputs) {
   }
   EXPECT_EQ(out.Read("VH_CANYON_Ann.rpl"), written);
   // Another folder is another set of names.
-  const TempFolder elsewhere;
-  EXPECT_EQ(SplitReplay(SystemFiles(), second, SplitOptions(), progress, elsewhere.path(), options).outputs.size(), 2u);
+  EXPECT_EQ(SplitReplay(files, second, SplitOptions(), progress, "/elsewhere", options).outputs.size(), 2u);
 }
 
 }  // namespace

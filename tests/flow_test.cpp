@@ -18,6 +18,7 @@
 #include "replay/commit/folder_lock.h"
 #include "replay/run/names.h"
 #include "replay/run/splitter.h"
+#include "memory_files.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
 #include "window/flow.h"
@@ -27,6 +28,8 @@ namespace {
 
 using testing::ReplayBuilder;
 using testing::Shared;
+using testing::MemoryFiles;
+using testing::MemoryFolder;
 using testing::TempFolder;
 using testing::Moving;
 using testing::Vehicle;
@@ -123,10 +126,11 @@ class FakeForm : public FlowWindow {
 
 class FlowTest : public ::testing::Test {
  protected:
-  TempFolder folder;
+  MemoryFiles files;
+  MemoryFolder folder{files, "/races"};
   ReplayBuilder replay;
   FakeForm form;
-  WindowFlow flow{form, SystemFiles()};
+  WindowFlow flow{form, files};
 
   FlowTest() { replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1")}; }
 
@@ -184,9 +188,9 @@ TEST_F(FlowTest, ACancelledDialogDoesNothing) {
 
 // An installed copy, or one whose folder cannot be written, starts in Documents.
 TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
-  folder.Write("program/vehisect.exe", (std::filesystem::create_directory(folder.path() / "program"), ""));
+  folder.Write("program/vehisect.exe", "");
   form.documents = folder.path() / "Documents";
-  std::filesystem::create_directory(form.documents);
+  files.CreateFolders(form.documents);
   for (const char* program : {"program", "missing"}) {
     form.program = folder.path() / program;
     flow.Open();
@@ -195,12 +199,11 @@ TEST_F(FlowTest, StartsTheDialogInTheProgramsFolderOnlyWhereItHoldsReplays) {
   const std::string documents = "choose replays in " + PathToUtf8(form.documents);
   EXPECT_EQ(form.calls, (std::vector<std::string>{documents, documents}));
   // No Documents: the home folder that would hold it, never a name typed in.
-  std::filesystem::remove(form.documents);
+  files.folders.erase(form.documents);
   flow.Open();
   Wait();
   EXPECT_EQ(form.calls.back(), "choose replays in " + PathToUtf8(folder.path()));
   // Then where the last replays were: here, those the window was started with.
-  std::filesystem::create_directory(folder.path() / "races");
   flow.SplitReplays({folder.Write("races/race.rpl", replay.Build())});
   Wait();
   form.calls.clear();
@@ -230,10 +233,9 @@ TEST_F(FlowTest, AFailureNamesTheReplayAndKeepsTheWindowOpen) {
 }
 
 TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
-  std::filesystem::create_directory(folder.path() / "good");
   const auto good = folder.Write("good/race.rpl", replay.Build());
   const auto again = folder.Write("race2.rpl", replay.Build());
-  std::filesystem::copy_file(again, folder.path() / "race1.rpl");
+  folder.Write("race1.rpl", replay.Build());
   ReplayBuilder one = replay;
   one.vehicles.resize(1);
   const auto single = folder.Write("one.rpl", one.Build());
@@ -252,7 +254,7 @@ TEST_F(FlowTest, SplitsABatchInTurnAndSummarisesItsFailures) {
             "one.rpl: Only 1 Vehical, Nothing to Rip\n\n"
             "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file");
   EXPECT_EQ(folder.Names(), (Names{"good", "race1.rpl", "race2.rpl", "one.rpl", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "good"), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
+  EXPECT_EQ(files.Names(folder.path() / "good"), (Names{"race.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl"}));
   EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "caption Working..."), 1);
   EXPECT_EQ(std::count(form.calls.begin(), form.calls.end(), "close"), 0);
 }
@@ -273,7 +275,7 @@ TEST_F(FlowTest, ListsFiveFailuresThenCountsTheRest) {
 // split before stay split; Escape leaves the window ready, a close closes it without a box.
 TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
   EXPECT_TRUE(flow.RequestClose());
-  const auto first = folder.Write("a/race.rpl", (std::filesystem::create_directory(folder.path() / "a"), replay.Build()));
+  const auto first = folder.Write("a/race.rpl", replay.Build());
   const auto second = folder.Write("race.rpl", replay.Build());
   // Stopped as the progress of replay `at` (1 or 2) first shows, by Escape or by a close.
   class Stopping : public FakeForm {
@@ -295,7 +297,7 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
   for (const int at : {1, 2}) {
     for (const bool close : {false, true}) {
       Stopping form;
-      WindowFlow stopping(form, SystemFiles());
+      WindowFlow stopping(form, files);
       form.flow = &stopping;
       form.at = at;
       form.close = close;
@@ -315,10 +317,9 @@ TEST_F(FlowTest, StopsARunAtEscapeOrAClose) {
       EXPECT_EQ(std::count_if(form.calls.begin(), form.calls.end(),
                               [](const std::string& call) { return call.rfind("choose", 0) == 0; }),
                 0);
-      EXPECT_EQ(TempFolder::NamesIn(folder.path() / "a").size(), at == 1 ? 1u : 3u) << at << close;
+      EXPECT_EQ(files.Names(folder.path() / "a").size(), at == 1 ? 1u : 3u) << at << close;
       EXPECT_EQ(folder.Names(), (Names{"a", "race.rpl"})) << at << close;
-      std::filesystem::remove_all(folder.path() / "a");
-      std::filesystem::create_directory(folder.path() / "a");
+      for (const std::string& name : files.Names(folder.path() / "a")) files.Remove(folder.path() / "a" / name);
       folder.Write("a/race.rpl", replay.Build());
     }
   }
@@ -336,15 +337,13 @@ TEST_F(FlowTest, AStopKeepsWhatWentWrongBeforeIt) {
     }
     int late = 0;
   } form;
-  WindowFlow stopping(form, SystemFiles());
+  WindowFlow stopping(form, files);
   form.flow = &stopping;
   form.chooseVehicles = true;
   form.ticks = {std::nullopt, std::vector<std::size_t>{0, 1}};
   ReplayBuilder one = replay;
   one.vehicles.resize(1);
   one.records.pop_back();
-  std::filesystem::create_directory(folder.path() / "a");
-  std::filesystem::create_directory(folder.path() / "b");
   stopping.SplitReplays({folder.Write("bad.rpl", "demoLevel\r\n"), folder.Write("one.rpl", one.Build()),
                          folder.Write("a/race.rpl", replay.Build()), folder.Write("b/race.rpl", replay.Build()),
                          folder.Write("race.rpl", replay.Build())});
@@ -357,7 +356,7 @@ TEST_F(FlowTest, AStopKeepsWhatWentWrongBeforeIt) {
                       "bad.rpl:2: expected the \"demoLevel\" value line, found the end of the file\n\n"
                       "one.rpl: Only 1 Vehical, Nothing to Rip"}));
   EXPECT_EQ(folder.Names(), (Names{"a", "b", "bad.rpl", "one.rpl", "race.rpl"}));
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b").size(), 3u);
+  EXPECT_EQ(files.Names(folder.path() / "b").size(), 3u);
 }
 
 // With "Choose vehicles", each replay is read through and shown first; the vehicles ticked are
@@ -366,10 +365,9 @@ TEST_F(FlowTest, AStopKeepsWhatWentWrongBeforeIt) {
 TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
   replay.vehicles.push_back({"truck.trk", "Cy"});
   replay.records.push_back(Vehicle("v2", "2"));
-  const TempFolder full;
+  const MemoryFolder full(files, "/full");
   NullProgress quiet;
-  SplitReplay(SystemFiles(), full.Write("race.rpl", replay.Build()), false, quiet, full.path());
-  std::filesystem::create_directories(folder.path() / "b");
+  SplitReplay(files, full.Write("race.rpl", replay.Build()), false, quiet, full.path());
   const auto first = folder.Write("race.rpl", replay.Build());
   const auto second = folder.Write("b/race2.rpl", replay.Build());
   folder.Write("VH_CANYON_Bo.rpl", "another race");
@@ -391,7 +389,7 @@ TEST_F(FlowTest, ShowsEachReplayAndSplitsTheVehiclesTicked) {
   EXPECT_EQ(folder.Names(), (Names{"race.rpl", "b", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
   for (const char* name : {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"}) EXPECT_EQ(folder.Read(name), full.Read(name));
   EXPECT_EQ(folder.Read("VH_CANYON_Bo.rpl"), "another race");
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "b"), Names{"race2.rpl"});
+  EXPECT_EQ(files.Names(folder.path() / "b"), Names{"race2.rpl"});
   // Those split are named, as when a run is stopped.
   EXPECT_EQ(form.calls.back(), "message Vehisect: Split: race.rpl. Left as it was: race2.rpl.");
 }
@@ -428,9 +426,9 @@ TEST_F(FlowTest, SaysInTheTitleWhenItWaitsForAnotherRun) {
       if (onTitle) std::exchange(onTitle, nullptr)();
     }
   } waiting;
-  WindowFlow flow(waiting, SystemFiles());
+  WindowFlow flow(waiting, files);
   std::optional<FolderLock> other;
-  other.emplace(SystemFiles(), folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
+  other.emplace(files, folder.path(), std::chrono::milliseconds(0), nullptr, nullptr);
   waiting.onTitle = [&] { other.reset(); };
   flow.SplitReplays({folder.Write("race.rpl", replay.Build())});
   waiting.Drain(flow);
@@ -473,6 +471,10 @@ class ReadOnlyFolder {
 };
 
 TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
+  // A real disk's, in a folder of its own.
+  const TempFolder folder;
+  WindowFlow flow(form, SystemFiles());
+  const auto Wait = [&] { form.Drain(flow); };
   const ReadOnlyFolder disk(folder.path() / "disk", "race.rpl", replay.Build());
   if (!disk.ready()) GTEST_SKIP() << "no read-only folder to be had here";
   form.documents = folder.path() / "Documents";
@@ -490,7 +492,7 @@ TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
   flow.SplitReplays({folder.path() / "disk" / "race.rpl"});
   Wait();
   EXPECT_EQ(form.calls.back().rfind("warning Could not split race.rpl. No file was written or changed.\n" +
-                                        Shown("disk/VH_CANYON_Ann.rpl") + ": expected to create the output, found ",
+                                        PathToUtf8(folder.path() / "disk/VH_CANYON_Ann.rpl") + ": expected to create the output, found ",
                                     0),
             0u)
       << form.calls.back();

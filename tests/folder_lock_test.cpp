@@ -13,6 +13,7 @@
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
 #include "replay/base/process.h"
+#include "replay/base/system_files.h"
 #include "replay/commit/folder_lock.h"
 #include "temp_folder.h"
 

@@ -2,13 +2,15 @@
 
 // A file system in memory, for tests that need files but no disk. A hard link shares its
 // file's bytes; a claim is on a file, whatever its names, and lasts until its hold is
-// destroyed. It can be made to take no claims, or to have no hard links.
+// destroyed. Folders hold what lies under them, and those the test or the run makes. It can be
+// made to take no claims, or to have no hard links.
 
 #include <map>
 #include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "replay/base/file_system.h"
@@ -20,6 +22,7 @@ class MemoryFiles : public FileSystem {
   bool locks = true;  // false: claims fail as on NFS without its lock service
   bool links = true;  // false: no hard links, as FAT
   std::set<std::filesystem::path> symlinks;  // listed as links, and nothing else
+  std::set<std::filesystem::path> folders;   // made by CreateFolders, or by the test
 
   /// Puts `bytes` at `file`, as a file written before the test.
   void Write(const std::filesystem::path& file, const std::string& bytes) {
@@ -30,11 +33,16 @@ class MemoryFiles : public FileSystem {
     const auto found = files_.find(Key(file));
     return found == files_.end() ? "" : *found->second;
   }
-  /// The names of the files in `folder`.
+  /// The names of the entries of `folder`: files, links and folders.
   std::set<std::string> Names(const std::filesystem::path& folder) const {
     std::set<std::string> names;
-    for (const auto& [path, bytes] : files_) {
-      if (path.parent_path() == Key(folder)) names.insert(path.filename().string());
+    const auto add = [&](const std::filesystem::path& path) {
+      const std::filesystem::path inside = Key(path).lexically_relative(Key(folder));
+      if (!inside.empty() && *inside.begin() != ".." && *inside.begin() != ".") names.insert(inside.begin()->string());
+    };
+    for (const auto& [path, bytes] : files_) add(path);
+    for (const auto* others : {&symlinks, &folders}) {
+      for (const std::filesystem::path& path : *others) add(path);
     }
     return names;
   }
@@ -63,9 +71,12 @@ class MemoryFiles : public FileSystem {
     return files_.erase(Key(file)) != 0 ? std::error_code() : std::make_error_code(std::errc::no_such_file_or_directory);
   }
   std::error_code List(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) override {
-    for (const std::string& name : Names(folder)) entries.push_back({name, true});
-    for (const std::filesystem::path& link : symlinks) {
-      if (link.parent_path() == Key(folder)) entries.push_back({link.filename(), false});
+    // Files first, then the rest, as a folder's order may be any.
+    const std::set<std::string> names = Names(folder);
+    for (const bool regular : {true, false}) {
+      for (const std::string& name : names) {
+        if ((files_.count(Key(folder / name)) != 0) == regular) entries.push_back({name, regular});
+      }
     }
     return {};
   }
@@ -97,10 +108,15 @@ class MemoryFiles : public FileSystem {
     sight.hold = HoldOf(file, locks && !sight.busy);
     return {};
   }
-  std::error_code CreateFolders(const std::filesystem::path&) override { return {}; }  // folders are implied
+  std::error_code CreateFolders(const std::filesystem::path& folder) override {
+    folders.insert(Key(folder));
+    return {};
+  }
   std::filesystem::path Absolute(const std::filesystem::path& path) override { return "/" / path; }
   std::filesystem::file_status Status(const std::filesystem::path& path) override {
     if (files_.count(Key(path)) != 0) return std::filesystem::file_status(std::filesystem::file_type::regular);
+    const bool folder = folders.count(Key(path)) != 0 || !Names(path).empty();
+    if (folder) return std::filesystem::file_status(std::filesystem::file_type::directory);
     return std::filesystem::file_status(std::filesystem::file_type::not_found);
   }
   bool Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) override {
@@ -170,6 +186,23 @@ class MemoryFiles : public FileSystem {
 
   std::map<std::filesystem::path, std::shared_ptr<std::string>> files_;
   std::set<const std::string*> claimed_;
+};
+
+/// A folder of a MemoryFiles, with a TempFolder's helpers.
+class MemoryFolder {
+ public:
+  MemoryFolder(MemoryFiles& files, std::filesystem::path path) : files_(files), path_(std::move(path)) {}
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path Write(const std::filesystem::path& name, const std::string& bytes) const {
+    files_.Write(path_ / name, bytes);
+    return path_ / name;
+  }
+  std::string Read(const std::filesystem::path& name) const { return std::as_const(files_).Read(path_ / name); }
+  std::set<std::string> Names() const { return files_.Names(path_); }
+
+ private:
+  MemoryFiles& files_;
+  std::filesystem::path path_;
 };
 
 }  // namespace vehisect::testing

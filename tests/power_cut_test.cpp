@@ -28,6 +28,7 @@
 #include "recorded_files.h"
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
+#include "replay/base/system_files.h"
 #include "replay/commit/outputs.h"
 #include "replay/commit/run_files.h"
 #include "replay/format/same_race.h"
@@ -127,6 +128,7 @@ Disk Crash(const Disk& before, const std::vector<FileOp>& ops, const std::map<in
 // flush would make the checks take minutes.
 class UnflushedFiles : public ForwardingFiles {
  public:
+  UnflushedFiles() : ForwardingFiles(SystemFiles()) {}
   std::error_code Flush(const std::filesystem::path&) override { return {}; }
   std::error_code FlushFolder(const std::filesystem::path&) override { return {}; }
 };
@@ -175,13 +177,13 @@ class PowerCutTest : public ::testing::Test {
     Write(clean, before);
     ASSERT_EQ(Commit(race, clean, unflushed), "no error");
     for (const std::string& output : outputs) fresh[output] = root.Read(clean.filename() / output);
-    RecordedFiles recorded;
+    RecordedFiles recorded(SystemFiles());
     recorded.copies = fat;
     if (fat) {
       // The step of the last output's rename, found in a commit that goes through.
       const std::filesystem::path trial = root.path() / ("trial-" + std::to_string(vehicles));
       Write(trial, before);
-      RecordedFiles through;
+      RecordedFiles through(SystemFiles());
       through.copies = true;
       ASSERT_EQ(Commit(race, trial, through), "no error");
       const std::vector<FileOp> steps = through.Steps();

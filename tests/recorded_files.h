@@ -1,9 +1,8 @@
 #pragma once
 
 // File systems for tests: one that hands every operation on to another, and one that records
-// what changes the disk and can fail or "kill" any step.
+// what changes the files beneath it, in memory or on the disk, and can fail or "kill" any step.
 
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <set>
@@ -13,7 +12,7 @@
 
 #include "replay/base/error.h"
 #include "replay/base/paths.h"
-#include "replay/base/system_files.h"
+#include "replay/base/file_system.h"
 #include "replay/commit/outputs.h"
 #include "replay/format/same_race.h"
 #include "replay/run/splitter.h"
@@ -23,7 +22,7 @@ namespace vehisect::testing {
 // Every operation handed on to `inner`, for fakes that change a few of them.
 class ForwardingFiles : public FileSystem {
  public:
-  explicit ForwardingFiles(FileSystem& inner = SystemFiles()) : inner_(inner) {}
+  explicit ForwardingFiles(FileSystem& inner) : inner_(inner) {}
   std::error_code Rename(const std::filesystem::path& from, const std::filesystem::path& to) override {
     return inner_.Rename(from, to);
   }
@@ -87,6 +86,7 @@ struct FileOp {
 // the program is killed there; the steps in `failing` fail too.
 class RecordedFiles : public ForwardingFiles {
  public:
+  using ForwardingFiles::ForwardingFiles;
   std::vector<FileOp> ops;                  // every step and creation
   std::map<std::string, std::string> made;  // the bytes of the files made whole, by name
   bool copies = false;                      // keeps files as copies, as FAT and exFAT do
@@ -108,10 +108,7 @@ class RecordedFiles : public ForwardingFiles {
     return Step({FileOp::kRename, Name(from), Name(to)}, [&] { return ForwardingFiles::Rename(from, to); });
   }
   std::error_code LinkOrCopy(const std::filesystem::path& from, const std::filesystem::path& to) override {
-    if (copies) {
-      std::ifstream in(from, std::ios::binary);
-      made[Name(to)].assign(std::istreambuf_iterator<char>(in), {});
-    }
+    if (copies) made[Name(to)].assign(std::istreambuf_iterator<char>(*ForwardingFiles::Read(from)), {});
     const FileOp op = copies ? FileOp{FileOp::kCreate, Name(to), Name(from)} : FileOp{FileOp::kLink, Name(from), Name(to)};
     return Step(op, [&] { return ForwardingFiles::LinkOrCopy(from, to); });
   }
