@@ -1,8 +1,11 @@
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace vehisect::testing {
 
@@ -19,5 +22,33 @@ void PostInLockStep(Post post, std::function<void()> task) {
   });
   ran.wait();
 }
+
+/// A main window as its tests drive it: the open-file dialog answered with `chosen`, the run
+/// in lock step with the window, and `duringRun` called once as the run starts on the records.
+template <typename Window>
+class Watched : public Window {
+ public:
+  using Window::Window;
+  std::vector<std::filesystem::path> chosen;
+  int choices = 0;
+  std::function<void()> duringRun;
+
+  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path&) override {
+    ++choices;
+    return chosen;
+  }
+  void Post(std::function<void()> task) override {
+    PostInLockStep([this](std::function<void()> t) { Window::Post(std::move(t)); }, std::move(task));
+  }
+  void SetProgressMax(int maximum) override {
+    Window::SetProgressMax(maximum);
+    Seen();
+    if (duringRun) std::exchange(duringRun, nullptr)();
+  }
+
+ protected:
+  /// What the test keeps of the window as the run starts on the records.
+  virtual void Seen() {}
+};
 
 }  // namespace vehisect::testing

@@ -57,12 +57,11 @@ void PrintTo(const Shown& s, std::ostream* os) {
 }
 
 // MainWindow as a test sees it during a run: the caption and bar at every progress step.
-class WatchedForm : public MainWindow {
+class WatchedForm : public vehisect::testing::Watched<MainWindow> {
  public:
-  WatchedForm() : MainWindow(vehisect::SystemFiles()) {}
+  WatchedForm() : Watched(vehisect::SystemFiles()) {}
   std::vector<QString> captions;
   int largestValue = 0;
-  std::function<void()> duringRun;
 
   void SetProgressValue(int value) override {
     MainWindow::SetProgressValue(value);
@@ -70,28 +69,12 @@ class WatchedForm : public MainWindow {
     largestValue = std::max(largestValue, Bar()->value());
   }
 
-  // The run has read the header and starts on the records.
-  void SetProgressMax(int maximum) override {
-    MainWindow::SetProgressMax(maximum);
-    captions.push_back(Button()->text());
-    if (duringRun) std::exchange(duringRun, nullptr)();
-  }
-
-  // The open-file dialog, answered with `chosen`.
-  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path&) override {
-    ++choices;
-    return chosen;
-  }
-  std::vector<std::filesystem::path> chosen;
-  int choices = 0;
-
-  void Post(std::function<void()> task) override {
-    vehisect::testing::PostInLockStep([this](std::function<void()> t) { MainWindow::Post(std::move(t)); }, std::move(task));
-  }
-
   QPushButton* Button() { return findChild<QPushButton*>("OpenButton"); }
   QProgressBar* Bar() { return findChild<QProgressBar*>("ProgressBar"); }
   QCheckBox* Box() { return findChild<QCheckBox*>("RecordPtrBox"); }
+
+ protected:
+  void Seen() override { captions.push_back(Button()->text()); }
 };
 
 class MainWindowTest : public ::testing::Test {

@@ -90,41 +90,27 @@ class BoxAnswerer {
 };
 
 // MainWindow as a test sees it during a run.
-class WatchedForm : public MainWindow {
+class WatchedForm : public vehisect::testing::Watched<MainWindow> {
  public:
   explicit WatchedForm(std::vector<std::filesystem::path> replays = {})
-      : MainWindow(vehisect::SystemFiles(), std::move(replays)) {}
+      : Watched(vehisect::SystemFiles(), std::move(replays)) {}
   std::vector<std::wstring> captions;
   int largestValue = 0;
-  std::function<void()> duringRun;
 
   std::function<void()> onWaiting;  // once, when the run shows that it waits
   void ShowWaiting(const std::string& folder) override {
     MainWindow::ShowWaiting(folder);
     if (!folder.empty() && onWaiting) std::exchange(onWaiting, nullptr)();
   }
-
-  void SetProgressMax(int maximum) override {
-    MainWindow::SetProgressMax(maximum);
-    captions.push_back(TextOf(openButton()));
-    if (duringRun) std::exchange(duringRun, nullptr)();
-  }
-  void Post(std::function<void()> task) override {
-    vehisect::testing::PostInLockStep([this](std::function<void()> t) { MainWindow::Post(std::move(t)); }, std::move(task));
-  }
-  // The open-file dialog, answered with `chosen`.
-  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path&) override {
-    ++choices;
-    return chosen;
-  }
-  std::vector<std::filesystem::path> chosen;
-  int choices = 0;
   void SetProgressValue(int value) override {
     MainWindow::SetProgressValue(value);
     if (progressBar() != nullptr) {
       largestValue = std::max(largestValue, static_cast<int>(SendMessageW(progressBar(), PBM_GETPOS, 0, 0)));
     }
   }
+
+ protected:
+  void Seen() override { captions.push_back(TextOf(openButton())); }
 };
 
 // `shown` without the line breaks that a box puts into long words: a lone LF.

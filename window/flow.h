@@ -85,6 +85,31 @@ class FlowSettings {
 /// the window's thread but Post.
 class FlowWindow : public RunDisplay, public FlowDialogs, public FlowSettings {};
 
+/// Declares, in the public part of a window's class, every operation of FlowWindow it
+/// implements: all of them, as each window does.
+#define VEHISECT_FLOW_WINDOW_OVERRIDES                                                            \
+  void SetProgressMax(int maximum) override;                                                      \
+  void SetProgressValue(int value) override;                                                      \
+  void SetCaption(const std::string& caption) override;                                           \
+  void SetTitle(const std::string& title) override;                                               \
+  void ShowWaiting(const std::string& folder) override;                                           \
+  void SetBusy(bool busy) override;                                                               \
+  void MarkFailure() override;                                                                    \
+  void CloseWindow() override;                                                                    \
+  void Post(std::function<void()> task) override;                                                 \
+  void ShowMessage(const std::string& text, const std::string& title) override;                   \
+  void ShowWarning(const std::string& text, const std::string& details) override;                 \
+  vehisect::OtherRace AskOtherRace(const std::string& text, bool canReplace) override;            \
+  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) override; \
+  std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,          \
+                                                    const std::filesystem::path& folder) override; \
+  std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice)   \
+      override;                                                                                   \
+  bool UseRecordPtr() const override;                                                             \
+  bool ChoosesVehicles() const override;                                                          \
+  std::filesystem::path ProgramFolder() const override;                                           \
+  std::filesystem::path DocumentsFolder() const override;
+
 /// The position of a progress bar that counts in int for `value` of `maximum`, and its
 /// maximum: the record count where it fits, else in proportion. Safe for any float.
 struct BarSteps {

@@ -67,26 +67,7 @@ class MainWindow : public vehisect::FlowWindow {
   /// Whether a run is on, for tests.
   bool Running() const { return flow_.running(); }
 
-  void Post(std::function<void()> task) override;
-  void SetBusy(bool busy) override;
-  void SetProgressMax(int maximum) override;
-  void SetProgressValue(int value) override;
-  void SetCaption(const std::string& caption) override;
-  void ShowMessage(const std::string& text, const std::string& title) override;
-  void CloseWindow() override;
-  std::vector<std::filesystem::path> ChooseReplays(const std::filesystem::path& folder) override;
-  std::optional<std::filesystem::path> ChooseFolder(const std::filesystem::path& replay,
-                                                    const std::filesystem::path& folder) override;
-  void ShowWarning(const std::string& text, const std::string& details) override;
-  vehisect::OtherRace AskOtherRace(const std::string& text, bool canReplace) override;
-  bool UseRecordPtr() const override;
-  bool ChoosesVehicles() const override;
-  std::optional<std::vector<std::size_t>> ChooseVehicles(const vehisect::VehicleChoice& choice) override;
-  void SetTitle(const std::string& title) override;
-  void ShowWaiting(const std::string& folder) override;
-  void MarkFailure() override;
-  std::filesystem::path ProgramFolder() const override;
-  std::filesystem::path DocumentsFolder() const override;
+  VEHISECT_FLOW_WINDOW_OVERRIDES
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wparam, LPARAM lparam);
