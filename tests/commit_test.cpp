@@ -46,16 +46,11 @@ class CommitTest : public ::testing::Test {
  protected:
   MemoryFiles disk;
   MemoryFolder folder{disk, "/replays"};
-  ReplayBuilder replay;
+  ReplayBuilder replay = ThreeVehicleRace();
   FakeProgress progress;
   const Names before = {"VH_CANYON_Ann.rpl", "VH_CANYON_Cy.rpl"};
   const Names after = {"VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"};
   MemoryFolder out{disk, "/out"};
-
-  CommitTest() {
-    replay.vehicles.push_back({"truck.trk", "Cy"});
-    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
-  }
 
   // Empties `out` but for the older outputs.
   void Reset() {

@@ -90,7 +90,7 @@ class MainWindowTest : public ::testing::Test {
  protected:
 
   TempFolder folder;
-  ReplayBuilder replay;
+  ReplayBuilder replay = vehisect::testing::ThreeVehicleRace();
   WatchedForm form;
   std::vector<Shown> messages;
   QString answer;  // the button a question is answered with, or "Escape"
@@ -100,8 +100,6 @@ class MainWindowTest : public ::testing::Test {
   QTimer answerer;
 
   MainWindowTest() {
-    replay.vehicles.push_back({"truck.trk", "Cy"});
-    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
     // Answers every message box with OK, and a question with `answer`, as soon as it is up.
     QObject::connect(&answerer, &QTimer::timeout, [this] {
       auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());

@@ -144,13 +144,11 @@ class MainWindowWin32Test : public ::testing::Test {
   }
 
   TempFolder folder;
-  ReplayBuilder replay;
+  ReplayBuilder replay = vehisect::testing::ThreeVehicleRace();
   BoxAnswerer boxes;
   WatchedForm form;
 
   MainWindowWin32Test() {
-    replay.vehicles.push_back({"truck.trk", "Cy"});
-    replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
     EXPECT_TRUE(form.Create(SW_SHOWNORMAL));
   }
 

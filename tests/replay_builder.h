@@ -95,4 +95,12 @@ class ReplayBuilder {
   }
 };
 
+/// A race of three vehicles, Ann, Bo and Cy, with one shared record and one of each vehicle.
+inline ReplayBuilder ThreeVehicleRace() {
+  ReplayBuilder replay;
+  replay.vehicles.push_back({"truck.trk", "Cy"});
+  replay.records = {Shared("s1"), Vehicle("v0", "0"), Vehicle("v1", "1"), Vehicle("v2", "2")};
+  return replay;
+}
+
 }  // namespace vehisect::testing
