@@ -67,11 +67,8 @@ class DialogTemplate {
   std::size_t count_ = 0;
 };
 
-constexpr int kIntro = 201;
-constexpr int kVehicles = 202;
-constexpr int kAll = 203;
-constexpr int kPicture = 204;
-constexpr int kSave = 205;
+// The dialog's controls.
+enum DialogControl : int { kIntro = 201, kVehicles, kAll, kPicture, kSave };
 
 constexpr int kColumns = static_cast<int>(std::size(texts::kColumns));
 

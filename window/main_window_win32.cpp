@@ -16,11 +16,8 @@
 namespace {
 
 constexpr wchar_t kClassName[] = L"Vehisect.MainWindow";
-constexpr int kOpenButton = 101;
-constexpr int kRecordPtr = 102;
-constexpr int kProgressBar = 103;
-constexpr int kChooseVehicles = 104;
-constexpr int kWaiting = 105;
+// The window's controls.
+enum Control : int { kOpenButton = 101, kRecordPtr, kProgressBar, kChooseVehicles, kWaiting };
 // Posted once the window is up, to split the replays the program was started with.
 constexpr UINT kSplitStartReplays = WM_APP + 1;
 // Posted by the thread of a run: a task for the window's thread, owned by the message.
@@ -204,14 +201,7 @@ bool MainWindow::OnCreate() {
                                       std::pair{chooseVehiclesBox_, texts::kChooseVehiclesTooltip},
                                       std::pair{waiting_, ""}}) {
     if (tooltip_ == nullptr) break;
-    std::wstring tip = Widen(text);
-    TOOLINFOW tool{};
-    tool.cbSize = sizeof tool;
-    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
-    tool.hwnd = hwnd_;
-    tool.uId = reinterpret_cast<UINT_PTR>(control);
-    tool.lpszText = tip.data();
-    SendMessageW(tooltip_, TTM_ADDTOOL, 0, reinterpret_cast<LPARAM>(&tool));
+    SetTip(tooltip_, hwnd_, control, Widen(text), true);
     SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
   }
   ApplyLayout(GetDpiForWindow(hwnd_));

@@ -44,12 +44,13 @@ std::filesystem::path DocumentsFolderPath() {
   return documents;
 }
 
-void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text) {
+void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text, bool add) {
   if (tooltip == nullptr) return;
   TOOLINFOW tool{};
   tool.cbSize = sizeof tool;
+  tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
   tool.hwnd = owner;
   tool.uId = reinterpret_cast<UINT_PTR>(control);
   tool.lpszText = text.data();
-  SendMessageW(tooltip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(tooltip, add ? TTM_ADDTOOLW : TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
 }

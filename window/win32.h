@@ -29,8 +29,8 @@ std::filesystem::path ProgramFolderPath();
 std::filesystem::path DocumentsFolderPath();
 
 /// Sets the tip that the tooltip control `tooltip` shows over the control `control` of the
-/// window `owner` to `text`.
-void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text);
+/// window `owner` to `text`; when `add`, adds the control to the tooltip with that tip.
+void SetTip(HWND tooltip, HWND owner, HWND control, std::wstring text, bool add = false);
 
 /// The size of `text` drawn in the font selected into `dc`.
 SIZE TextSize(HDC dc, const wchar_t* text);

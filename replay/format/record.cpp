@@ -23,20 +23,18 @@ constexpr std::size_t kPositionField = 0;
 constexpr std::size_t kVelocityField = 1;
 constexpr std::size_t kNumberField = 4;
 
-// The label lines as written, CR LF included; arrays, so that their sizes are constants
-// where the fast path compares them.
+// The label lines as written, CR LF included: "type,time", then those of the fields in turn.
 constexpr char kTypeTime[] = "type,time\r\n";
-constexpr char kIpos[] = "ipos\r\n";
-constexpr char kBvel[] = "bvel\r\n";
-constexpr char kAngles[] = "theta,phi,psi\r\n";
-constexpr char kRates[] = "p,q,r\r\n";
-constexpr char kNumber[] = "number\r\n";
-constexpr char kSteering[] = "fsteering_angle,rsteering_angle\r\n";
-constexpr char kTires[] = "frtire_theta,fltire_theta,rrtire_theta,rltire_theta\r\n";
-constexpr char kControls[] = "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber\r\n";
-constexpr char kDamage[] = "damageCode,gear\r\n";
 constexpr std::array<std::string_view, 9> kLabelLines = {
-    kIpos, kBvel, kAngles, kRates, kNumber, kSteering, kTires, kControls, kDamage,
+    "ipos\r\n",
+    "bvel\r\n",
+    "theta,phi,psi\r\n",
+    "p,q,r\r\n",
+    "number\r\n",
+    "fsteering_angle,rsteering_angle\r\n",
+    "frtire_theta,fltire_theta,rrtire_theta,rltire_theta\r\n",
+    "eng_throttle,faxle_brake_pct,raxle_brake_pct,ap_cnumber\r\n",
+    "damageCode,gear\r\n",
 };
 
 // What each line read is expected to be, for the messages; built once, outside the hot loop.
