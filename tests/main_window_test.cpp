@@ -19,7 +19,9 @@
 #include <QTimer>
 #include <QHeaderView>
 #include <QLabel>
+#include <fstream>
 #include <optional>
+#include <random>
 #include <QScreen>
 #include <cmath>
 
@@ -83,8 +85,14 @@ class MainWindowTest : public ::testing::Test {
     static int argc = 1;
     static char name[] = "vehisect-tests";
     static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
+    // A screen of 1280x800, as a small laptop's, which the dialogs must fit.
+    const std::filesystem::path screen =
+        std::filesystem::temp_directory_path() / ("vehisect-screen-" + std::to_string(std::random_device()()) + ".json");
+    std::ofstream(screen) << R"({"screens": [{"name": "Laptop", "x": 0, "y": 0, "width": 1280, "height": 800,)"
+                             R"( "logicalDpi": 96, "logicalBaseDpi": 96, "dpr": 1}]})";
+    qputenv("QT_QPA_PLATFORM", QByteArray("offscreen:configfile=") + screen.string().c_str());
     if (QApplication::instance() == nullptr) new QApplication(argc, argv);
+    std::filesystem::remove(screen);
   }
 
  protected:
@@ -379,6 +387,7 @@ TEST_F(MainWindowTest, DrawsTheRaceInADialogThatFitsTheScreen) {
   form.findChild<QCheckBox*>("ChooseVehiclesBox")->setChecked(true);
   onChoose = [&](QDialog* dialog) {
     auto* rows = dialog->findChild<QTreeWidget*>("Vehicles");
+    EXPECT_EQ(dialog->screen()->size(), QSize(1280, 800));
     EXPECT_TRUE(dialog->screen()->availableGeometry().contains(dialog->frameGeometry())) << dialog->width();
     for (int c = 0; c < rows->columnCount(); ++c) {
       EXPECT_GE(rows->columnWidth(c), rows->header()->sectionSizeHint(c)) << c;
