@@ -35,7 +35,9 @@ class Tmpfs {
                std::system(("mount -t tmpfs -o " + options + " tmpfs '" + at.string() + "' 2>/dev/null").c_str()) == 0;
   }
   ~Tmpfs() {
-    if (mounted_) std::system(("umount '" + at_.string() + "'").c_str());
+    if (mounted_) {
+      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
+    }
   }
   bool mounted() const { return mounted_; }
   bool Remount(const std::string& options) const {
@@ -57,7 +59,9 @@ class Bindfs {
                std::system(("bindfs '" + folder.string() + "' '" + at.string() + "' 2>/dev/null").c_str()) == 0;
   }
   ~Bindfs() {
-    if (mounted_) std::system(("umount '" + at_.string() + "'").c_str());
+    if (mounted_) {
+      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
+    }
   }
   bool mounted() const { return mounted_; }
 
@@ -260,7 +264,7 @@ TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
   const Outcome replaced = RunCli(folder.path(), {"-q", "--replace", "-o", "disk/other", "race.rpl"});
   const std::string kept = folder.Read("disk/vh_canyon_ann.rpl");
   const Names names = TempFolder::NamesIn(disk / "other");
-  std::system(("umount '" + disk.string() + "'").c_str());
+  EXPECT_EQ(std::system(("umount '" + disk.string() + "'").c_str()), 0) << "left mounted: " << disk;
   EXPECT_EQ(own.err, "vehisect-cli: VH_CANYON_Ann.rpl: expected an output name other than the replay being split, "
                      "found the replay itself\n");
   EXPECT_EQ(kept, race);

@@ -447,18 +447,16 @@ class ReadOnlyFolder {
   ReadOnlyFolder(const std::filesystem::path& at, const std::string& name, const std::string& bytes) : at_(at) {
     std::filesystem::create_directories(at);
     root_ = geteuid() == 0;
-    if (root_ && std::system(("mount -t tmpfs -o size=1m tmpfs '" + at.string() + "' 2>/dev/null").c_str()) != 0) {
-      mounted_ = false;
-      return;
-    }
+    tmpfs_ = root_ && std::system(("mount -t tmpfs -o size=1m tmpfs '" + at.string() + "' 2>/dev/null").c_str()) == 0;
+    if (root_ && !tmpfs_) return;
     std::ofstream(at / name, std::ios::binary) << bytes;
     mounted_ = root_ ? std::system(("mount -o remount,ro '" + at.string() + "'").c_str()) == 0
                      : chmod(at.c_str(), 0555) == 0;
   }
   ~ReadOnlyFolder() {
-    if (root_) {
-      std::system(("umount '" + at_.string() + "' 2>/dev/null").c_str());
-    } else {
+    if (tmpfs_) {
+      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
+    } else if (!root_) {
       chmod(at_.c_str(), 0755);
     }
   }
@@ -467,7 +465,8 @@ class ReadOnlyFolder {
  private:
   std::filesystem::path at_;
   bool root_ = false;
-  bool mounted_ = false;
+  bool tmpfs_ = false;    // a file system of its own, mounted
+  bool mounted_ = false;  // read-only
 };
 
 TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {
