@@ -1,5 +1,6 @@
 #include "cli/terminal.h"
 
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 #include <streambuf>
@@ -74,7 +75,9 @@ bool TakeConsole(HANDLE handle, std::ostream& stream) {
 
 void SetUpTerminal() {
 #ifdef _WIN32
-  TakeConsole(GetStdHandle(STD_OUTPUT_HANDLE), std::cout);
+  // Into a file or a pipe, the C runtime would ask the system whether stdout is a console
+  // at every character; buffered, at every 64 KiB.
+  if (!TakeConsole(GetStdHandle(STD_OUTPUT_HANDLE), std::cout)) std::setvbuf(stdout, nullptr, _IOFBF, 1 << 16);
   TakeConsole(GetStdHandle(STD_ERROR_HANDLE), std::cerr);
 #endif
 }

@@ -114,11 +114,6 @@ std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::pat
   return std::filesystem::status(path, ec);
 }
 
-bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
-  std::error_code ec;
-  return std::filesystem::equivalent(a, b, ec);
-}
-
 std::vector<std::error_code> SystemFileSystem::FlushAll(const std::vector<std::filesystem::path>& files) {
   // At once, so that the disk sees every output's last bytes together, not one after another.
   std::vector<std::error_code> flushed(files.size());
@@ -133,8 +128,27 @@ std::vector<std::error_code> SystemFileSystem::FlushAll(const std::vector<std::f
   return flushed;
 }
 
+namespace {
+
+// A file read through a buffer of 256 KiB, given to the stream before it opens the file. The
+// C++ library's own holds a few KiB, a system call for each: under Wine, and on Windows, a
+// comparison of two outputs of 34 MiB made 35,000 of them.
+struct ReadBuffer {
+  static constexpr std::size_t kSize = std::size_t{256} << 10;
+  std::unique_ptr<char[]> bytes = std::make_unique<char[]>(kSize);
+};
+class BufferedFile : private ReadBuffer, public std::ifstream {
+ public:
+  explicit BufferedFile(const std::filesystem::path& file) {
+    rdbuf()->pubsetbuf(bytes.get(), static_cast<std::streamsize>(kSize));
+    open(file, std::ios::binary);
+  }
+};
+
+}  // namespace
+
 std::unique_ptr<std::istream> SystemFileSystem::Read(const std::filesystem::path& file) {
-  return std::make_unique<std::ifstream>(file, std::ios::binary);
+  return std::make_unique<BufferedFile>(file);
 }
 
 FileSystem& SystemFiles() {

@@ -175,6 +175,11 @@ std::error_code SystemFileSystem::RenameNew(const std::filesystem::path& from, c
   return NewNameError();
 }
 
+bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
+  std::error_code ec;
+  return std::filesystem::equivalent(a, b, ec);
+}
+
 std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) {
   sight = Sight{};
   std::string bytes(limit + 1, '\0');
