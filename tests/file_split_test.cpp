@@ -94,6 +94,17 @@ TEST_F(FileSplitTest, NeverOverwritesTheReplayItself) {
   }
 }
 
+// The system's own test of one file under two names: a hard link to the replay.
+TEST_F(FileSplitTest, NeverOverwritesTheReplayThroughAHardLink) {
+  const TempFolder disk;
+  const auto input = disk.Write("race.rpl", replay.Build());
+  std::filesystem::create_hard_link(input, disk.path() / "VH_CANYON_Bo.rpl");
+  EXPECT_EQ(ErrorOf(input, &SystemFiles()), PathToUtf8(disk.path() / "VH_CANYON_Bo.rpl") +
+                                                 ": expected an output name other than the replay being split, "
+                                                 "found the replay itself");
+  EXPECT_EQ(disk.Read("race.rpl"), replay.Build());
+}
+
 TEST_F(FileSplitTest, RefusesANameTakenByAFolder) {
   const TempFolder disk;
   std::filesystem::create_directory(disk.path() / "VH_CANYON_Bo.rpl");

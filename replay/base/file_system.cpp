@@ -17,7 +17,7 @@ bool SameFolder(FileSystem& files, const std::filesystem::path& a, const std::fi
 }  // namespace
 
 bool SameFile(FileSystem& files, const std::filesystem::path& a, const std::filesystem::path& b) {
-  if (files.Equivalent(a, b)) return true;
+  if (a == b || files.Equivalent(a, b)) return true;
   return FoldUtf8(PathToUtf8(a.filename())) == FoldUtf8(PathToUtf8(b.filename())) &&
          SameFolder(files, a.parent_path(), b.parent_path());
 }

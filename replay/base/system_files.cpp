@@ -109,11 +109,6 @@ std::filesystem::path SystemFileSystem::Absolute(const std::filesystem::path& pa
   return ec ? path : absolute;
 }
 
-std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
-  std::error_code ec;
-  return std::filesystem::status(path, ec);
-}
-
 std::vector<std::error_code> SystemFileSystem::FlushAll(const std::vector<std::filesystem::path>& files) {
   // At once, so that the disk sees every output's last bytes together, not one after another.
   std::vector<std::error_code> flushed(files.size());

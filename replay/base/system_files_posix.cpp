@@ -175,6 +175,11 @@ std::error_code SystemFileSystem::RenameNew(const std::filesystem::path& from, c
   return NewNameError();
 }
 
+std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
+  std::error_code ec;
+  return std::filesystem::status(path, ec);
+}
+
 bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
   std::error_code ec;
   return std::filesystem::equivalent(a, b, ec);

@@ -9,11 +9,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <vector>
 
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
+#include <winternl.h>
 
 #include "replay/base/paths.h"
 #include "replay/base/system_files_parts.h"
@@ -211,24 +213,80 @@ std::error_code SystemFileSystem::RenameNew(const std::filesystem::path& from, c
 
 namespace {
 
-// The identity of the file or folder at `path`: its volume and its id on it; false where
-// there is none. One open and one query, where the C++ library's takes the volume's
-// information besides, which under Wine is a round trip to another process.
-bool IdentityOf(const std::filesystem::path& path, FILE_ID_INFO& id) {
-  const HANDLE handle = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return false;
-  const bool known = GetFileInformationByHandleEx(handle, FileIdInfo, &id, sizeof id);
-  CloseHandle(handle);
-  return known;
+// What the file open as `handle` is, from its attributes and its device: neither asks for its
+// volume's information, as GetFileInformationByHandle and the C++ library's status do, which
+// under Wine is a round trip to another process, its mount manager, of half a millisecond.
+std::filesystem::file_type TypeOf(HANDLE handle) {
+  using std::filesystem::file_type;
+  FILE_BASIC_INFO basic{};
+  if (!GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic)) return file_type::unknown;
+  return (basic.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? file_type::symlink
+         : (basic.FileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? file_type::directory
+         : GetFileType(handle) == FILE_TYPE_DISK               ? file_type::regular
+                                                               : file_type::unknown;
 }
+
+// A file or folder held open for its attributes alone; none where `path` names nothing.
+class AttributeHandle {
+ public:
+  /// Follows a link at `path` to what it names, unless `link`.
+  explicit AttributeHandle(const std::filesystem::path& path, bool link = false)
+      : handle_(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (link ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
+                            nullptr)),
+        error_(handle_ == INVALID_HANDLE_VALUE ? GetLastError() : 0) {}
+  ~AttributeHandle() {
+    if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+  }
+  /// Why the file could not be opened; 0 where it was.
+  DWORD error() const { return error_; }
+  AttributeHandle(const AttributeHandle&) = delete;
+  AttributeHandle& operator=(const AttributeHandle&) = delete;
+
+  /// The file's number on its volume, from the file alone; nothing where there is no file.
+  std::optional<LONGLONG> Index() const {
+    IO_STATUS_BLOCK io{};
+    FILE_INTERNAL_INFORMATION info{};
+    if (handle_ == INVALID_HANDLE_VALUE ||
+        NtQueryInformationFile(handle_, &io, &info, sizeof info, FileInternalInformation) < 0) {
+      return std::nullopt;
+    }
+    return info.IndexNumber.QuadPart;
+  }
+  /// What the file is.
+  std::filesystem::file_type Type() const { return TypeOf(handle_); }
+  /// The file's volume and its id there, which takes the volume's information too.
+  std::optional<FILE_ID_INFO> Identity() const {
+    FILE_ID_INFO id{};
+    if (!GetFileInformationByHandleEx(handle_, FileIdInfo, &id, sizeof id)) return std::nullopt;
+    return id;
+  }
+
+ private:
+  HANDLE handle_;
+  DWORD error_;
+};
 
 }  // namespace
 
+std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
+  using std::filesystem::file_type;
+  const AttributeHandle file(path);
+  if (file.error() == ERROR_FILE_NOT_FOUND || file.error() == ERROR_PATH_NOT_FOUND) return std::filesystem::file_status(file_type::not_found);
+  if (file.error() == 0) return std::filesystem::file_status(file.Type());
+  std::error_code ec;  // a file it may not look at: the library's answer
+  return std::filesystem::status(path, ec);
+}
+
 bool SystemFileSystem::Equivalent(const std::filesystem::path& a, const std::filesystem::path& b) {
-  FILE_ID_INFO x{}, y{};
-  return IdentityOf(a, x) && IdentityOf(b, y) && x.VolumeSerialNumber == y.VolumeSerialNumber &&
-         std::memcmp(&x.FileId, &y.FileId, sizeof x.FileId) == 0;
+  // The numbers first: two files of one volume never share theirs, and two of two volumes
+  // seldom do. Only where they agree are the volumes asked for, costly under Wine.
+  const AttributeHandle x(a), y(b);
+  const std::optional<LONGLONG> i = x.Index(), j = y.Index();
+  if (!i || !j || *i != *j) return false;
+  const std::optional<FILE_ID_INFO> p = x.Identity(), q = y.Identity();
+  return p && q && p->VolumeSerialNumber == q->VolumeSerialNumber &&
+         std::memcmp(&p->FileId, &q->FileId, sizeof p->FileId) == 0;
 }
 
 std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::size_t limit, Sight& sight) {
@@ -243,17 +301,8 @@ std::error_code SystemFileSystem::Look(const std::filesystem::path& file, std::s
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return std::make_error_code(std::errc::no_such_file_or_directory);
     return {static_cast<int>(error), std::system_category()};
   }
-  BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(handle, &info)) {
-    const std::error_code ec = LastError();
-    CloseHandle(handle);
-    return ec;
-  }
   using std::filesystem::file_type;
-  sight.type = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? file_type::symlink
-               : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? file_type::directory
-               : GetFileType(handle) == FILE_TYPE_DISK                ? file_type::regular
-                                                                      : file_type::unknown;
+  sight.type = TypeOf(handle);
   if (sight.type != file_type::regular) {
     CloseHandle(handle);
     return {};

@@ -12,12 +12,15 @@ Batch::Batch(FileSystem& files, std::vector<std::filesystem::path> replays)
     : files_(files), replays_(std::move(replays)) {}
 
 void Batch::Check(const std::filesystem::path& replay, const std::vector<std::filesystem::path>& outputs) const {
-  const std::string shown = PathToUtf8(replay);
+  // The replay being split guards itself, with a message of its own.
+  std::vector<std::filesystem::path> others;
+  for (const std::filesystem::path& other : replays_) {
+    if (!SameFile(files_, other, replay)) others.push_back(other);
+  }
   for (const std::filesystem::path& path : outputs) {
-    for (const std::filesystem::path& other : replays_) {
-      // The replay being split guards itself, with a message of its own.
-      if (!SameFile(files_, other, replay) && SameFile(files_, path, other)) {
-        throw ReplayError(shown, 0, "outputs that replace no replay of this run",
+    for (const std::filesystem::path& other : others) {
+      if (SameFile(files_, path, other)) {
+        throw ReplayError(PathToUtf8(replay), 0, "outputs that replace no replay of this run",
                           PathToUtf8(path) + ", which this run splits too; split it into another folder");
       }
     }
