@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -113,10 +114,19 @@ void MainWindow::OnOpenClicked() { flow_.Open(); }
 void MainWindow::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);
   // Started with replays ("Open with", or replays dropped on the program's icon): split them
-  // once the window is up, as a drop would.
-  if (!startReplays_.empty()) {
+  // once the window is on the screen, as a drop would. Not before: until then a window
+  // manager may not have placed it, and the run's boxes, centred on it, would stand in the
+  // screen's corner.
+  if (!startReplays_.empty() && windowHandle() != nullptr) windowHandle()->installEventFilter(this);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
+      !startReplays_.empty()) {
+    windowHandle()->removeEventFilter(this);
     QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.SplitReplays(replays); });
   }
+  return QWidget::eventFilter(watched, event);
 }
 
 void MainWindow::SetProgressMax(int maximum) {
