@@ -63,9 +63,9 @@ struct Plain {
   std::ptrdiff_t places = 0;  // after the point
 };
 
-bool ParsePlain(std::string_view text, Plain& plain) {
-  const char* p = text.data();
-  const char* const end = p + text.size();
+// Reads a plain number from `p` up to `end` or the first byte that cannot go on it; where it
+// ends, or nullptr when what stands there is no plain number.
+const char* ReadPlain(const char* p, const char* const end, Plain& plain) {
   plain.negative = p != end && *p == '-';
   p += plain.negative;
   const auto digit = [](char c) { return static_cast<unsigned>(c - '0') < 10; };
@@ -78,7 +78,19 @@ bool ParsePlain(std::string_view text, Plain& plain) {
     plain.places = p - fraction;
     count += plain.places;
   }
-  return p == end && count > 0 && count <= 15;
+  return count > 0 && count <= 15 ? p : nullptr;
+}
+
+bool ParsePlain(std::string_view text, Plain& plain) {
+  return ReadPlain(text.data(), text.data() + text.size(), plain) == text.data() + text.size();
+}
+
+constexpr double kInverses[] = {1e-0, 1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+
+double MeasureOf(const Plain& plain) {
+  const double value = static_cast<double>(plain.digits) * kInverses[plain.places];
+  return plain.negative ? -value : value;
 }
 
 constexpr double kPowers[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
@@ -102,13 +114,22 @@ std::optional<double> ParseNumber(std::string_view text) {
 }
 
 std::optional<double> ParseMeasure(std::string_view text) {
-  static constexpr double kInverses[] = {1e-0, 1e-1, 1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
-                                         1e-8, 1e-9, 1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
-  if (Plain plain; ParsePlain(text, plain)) {
-    const double value = static_cast<double>(plain.digits) * kInverses[plain.places];
-    return plain.negative ? -value : value;
-  }
+  if (Plain plain; ParsePlain(text, plain)) return MeasureOf(plain);
   return ParseNumber(text);
+}
+
+bool ParsePlainMeasures(std::string_view line, double* values, std::size_t n) {
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  for (std::size_t i = 0; i < n; ++i) {
+    Plain plain;
+    p = ReadPlain(p, end, plain);
+    // Each item ends at a comma; the last one read, at the line's end too.
+    if (p == nullptr || (p != end ? *p != ',' : i + 1 < n)) return false;
+    values[i] = MeasureOf(plain);
+    p += p != end;
+  }
+  return true;
 }
 
 std::optional<std::int64_t> ParseWholeNumber(std::string_view text, std::int64_t min, std::int64_t max) {

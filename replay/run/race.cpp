@@ -2,15 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstdint>
-#include <cstring>
 #include <cmath>
 #include <utility>
-
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
 
 #include "replay/format/items.h"
 #include "replay/format/numbers.h"
@@ -23,57 +17,18 @@ constexpr double kTicksPerSecond = 65536;
 constexpr double kFrameSeconds = 0.25;
 constexpr double kMphPerFootPerSecond = 0.681818;
 
-// Bit i set where byte i of the 16 at `p` is a comma; `odd` gets those that are a quote or
-// a blank. Where SSE2 is not, byte by byte.
-std::uint32_t Commas(const char* p, std::uint32_t& odd) {
-#ifdef __SSE2__
-  const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  const auto is = [&](char c) { return _mm_cmpeq_epi8(bytes, _mm_set1_epi8(c)); };
-  odd = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_or_si128(_mm_or_si128(is('"'), is(' ')), is('\t'))));
-  return static_cast<std::uint32_t>(_mm_movemask_epi8(is(',')));
-#else
-  std::uint32_t commas = 0;
-  odd = 0;
-  for (int i = 0; i < 16; ++i) {
-    commas |= std::uint32_t{p[i] == ','} << i;
-    odd |= std::uint32_t{p[i] == '"' || p[i] == ' ' || p[i] == '\t'} << i;
-  }
-  return commas;
-#endif
-}
-
-// The first `n` items of the value line `line` into `items`: how many it holds, at most `n`.
-// A line as the game writes it, commas and no quotes or blanks, is split where it stands, 16
-// bytes at a time; any other as SplitItems reads it.
-std::size_t Items(std::string_view line, std::string_view* items, std::size_t n) {
-  std::size_t found = 0, start = 0, at = 0;
-  for (; at < line.size() && found < n; at += 16) {
-    std::uint32_t odd = 0, commas = 0;
-    if (line.size() - at >= 16) {
-      commas = Commas(line.data() + at, odd);
-    } else {
-      char tail[16] = {};
-      std::memcpy(tail, line.data() + at, line.size() - at);
-      commas = Commas(tail, odd);
-    }
-    if (odd != 0) return SplitItems(line, items, n);
-    for (; commas != 0 && found < n; commas &= commas - 1) {
-      const std::size_t comma = at + static_cast<std::size_t>(std::countr_zero(commas));
-      items[found++] = line.substr(start, comma - start);
-      start = comma + 1;
-    }
-  }
-  if (found < n) items[found++] = line.substr(start);
-  return found;
-}
-
 // The numbers at `wanted` (ascending) among the items of the value line `line`; nothing when
 // it holds fewer items, or one of them is not a number.
 template <std::size_t n>
 std::optional<std::array<double, n>> Numbers(std::string_view line, const std::array<std::size_t, n>& wanted) {
-  std::array<std::string_view, 6> items;
-  if (Items(line, items.data(), wanted.back() + 1) < wanted.back() + 1) return std::nullopt;
   std::array<double, n> values{};
+  // A line as the game writes it is read in one pass; any other item by item.
+  if (std::array<double, 6> all; ParsePlainMeasures(line, all.data(), wanted.back() + 1)) {
+    for (std::size_t i = 0; i < n; ++i) values[i] = all[wanted[i]];
+    return values;
+  }
+  std::array<std::string_view, 6> items;
+  if (SplitItems(line, items.data(), wanted.back() + 1) < wanted.back() + 1) return std::nullopt;
   for (std::size_t i = 0; i < n; ++i) {
     const std::optional<double> value = ParseMeasure(items[wanted[i]]);
     if (!value || !std::isfinite(*value)) return std::nullopt;
