@@ -118,6 +118,19 @@ TEST(NumberTest, AcceptsDecimalTextOnly) {
   }
 }
 
+// A line as the game writes it in one pass, read as each item alone would be; any other
+// line is left to be read item by item.
+TEST(NumberTest, ReadsPlainValueLinesInOnePass) {
+  double v[3] = {};
+  ASSERT_TRUE(ParsePlainMeasures("1024.5,-0.25,7,9,9", v, 3));
+  EXPECT_EQ(v[0], *ParseMeasure("1024.5"));
+  EXPECT_EQ(v[1], -0.25);
+  EXPECT_EQ(v[2], 7.0);
+  for (const char* other : {"1,2", "1,2,", "1, 2,3", "1,2,3x", "1,,3", "1e2,2,3", "1234567890123456,2,3"}) {
+    EXPECT_FALSE(ParsePlainMeasures(other, v, 3)) << other;
+  }
+}
+
 TEST(NumberTest, TakesWholeNumbersWithinTheirRange) {
   EXPECT_EQ(ParseWholeNumber("2.0", 1, 8), 2);
   EXPECT_EQ(ParseWholeNumber(" 8 ", 1, 8), 8);
