@@ -117,14 +117,23 @@ void MainWindow::showEvent(QShowEvent* event) {
   // once the window is on the screen, as a drop would. Not before: until then a window
   // manager may not have placed it, and the run's boxes, centred on it, would stand in the
   // screen's corner.
-  if (!startReplays_.empty() && windowHandle() != nullptr) windowHandle()->installEventFilter(this);
+  if (startReplays_.empty()) return;
+  if (windowHandle() != nullptr) {
+    windowHandle()->installEventFilter(this);
+  } else {
+    SplitStartReplays();
+  }
+}
+
+void MainWindow::SplitStartReplays() {
+  QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.SplitReplays(replays); });
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed() &&
       !startReplays_.empty()) {
     windowHandle()->removeEventFilter(this);
-    QTimer::singleShot(0, this, [this, replays = std::exchange(startReplays_, {})] { flow_.SplitReplays(replays); });
+    SplitStartReplays();
   }
   return QWidget::eventFilter(watched, event);
 }

@@ -43,6 +43,8 @@ class MainWindow : public QWidget, public vehisect::FlowWindow {
   void LayOut();
   QWidget* BarPlace(int unit);
   void OnOpenClicked();
+  // Splits the replays the window was started with, once the events at hand have run.
+  void SplitStartReplays();
 
   QPushButton* openButton_;
   QProgressBar* progressBar_;
