@@ -26,6 +26,11 @@ using testing::TempFolder;
 using testing::Vehicle;
 using Names = std::set<std::string>;
 
+// Unmounts the file system at `at`, which a test mounted; a failure leaves it mounted, and says so.
+void Unmount(const std::filesystem::path& at) {
+  EXPECT_EQ(std::system(("umount '" + at.string() + "'").c_str()), 0) << "left mounted: " << at;
+}
+
 // A small tmpfs for one test, unmounted when the test ends.
 class Tmpfs {
  public:
@@ -35,9 +40,7 @@ class Tmpfs {
                std::system(("mount -t tmpfs -o " + options + " tmpfs '" + at.string() + "' 2>/dev/null").c_str()) == 0;
   }
   ~Tmpfs() {
-    if (mounted_) {
-      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
-    }
+    if (mounted_) Unmount(at_);
   }
   bool mounted() const { return mounted_; }
   bool Remount(const std::string& options) const {
@@ -59,9 +62,7 @@ class Bindfs {
                std::system(("bindfs '" + folder.string() + "' '" + at.string() + "' 2>/dev/null").c_str()) == 0;
   }
   ~Bindfs() {
-    if (mounted_) {
-      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
-    }
+    if (mounted_) Unmount(at_);
   }
   bool mounted() const { return mounted_; }
 
@@ -264,7 +265,7 @@ TEST_F(FaultTest, ACaseBlindDiskKeepsItsReplay) {
   const Outcome replaced = RunCli(folder.path(), {"-q", "--replace", "-o", "disk/other", "race.rpl"});
   const std::string kept = folder.Read("disk/vh_canyon_ann.rpl");
   const Names names = TempFolder::NamesIn(disk / "other");
-  EXPECT_EQ(std::system(("umount '" + disk.string() + "'").c_str()), 0) << "left mounted: " << disk;
+  Unmount(disk);
   EXPECT_EQ(own.err, "vehisect-cli: VH_CANYON_Ann.rpl: expected an output name other than the replay being split, "
                      "found the replay itself\n");
   EXPECT_EQ(kept, race);

@@ -3,11 +3,11 @@
 #include "replay/base/system_files.h"
 
 #include <algorithm>
-#include <cstring>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <optional>
 #include <thread>
@@ -229,20 +229,19 @@ std::filesystem::file_type TypeOf(HANDLE handle) {
 // A file or folder held open for its attributes alone; none where `path` names nothing.
 class AttributeHandle {
  public:
-  /// Follows a link at `path` to what it names, unless `link`.
-  explicit AttributeHandle(const std::filesystem::path& path, bool link = false)
+  /// What `path` names, a link followed to what it names.
+  explicit AttributeHandle(const std::filesystem::path& path)
       : handle_(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | (link ? FILE_FLAG_OPEN_REPARSE_POINT : 0),
-                            nullptr)),
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)),
         error_(handle_ == INVALID_HANDLE_VALUE ? GetLastError() : 0) {}
   ~AttributeHandle() {
     if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
   }
-  /// Why the file could not be opened; 0 where it was.
-  DWORD error() const { return error_; }
   AttributeHandle(const AttributeHandle&) = delete;
   AttributeHandle& operator=(const AttributeHandle&) = delete;
 
+  /// Why the file could not be opened; 0 where it was.
+  DWORD error() const { return error_; }
   /// The file's number on its volume, from the file alone; nothing where there is no file.
   std::optional<LONGLONG> Index() const {
     IO_STATUS_BLOCK io{};
@@ -272,7 +271,9 @@ class AttributeHandle {
 std::filesystem::file_status SystemFileSystem::Status(const std::filesystem::path& path) {
   using std::filesystem::file_type;
   const AttributeHandle file(path);
-  if (file.error() == ERROR_FILE_NOT_FOUND || file.error() == ERROR_PATH_NOT_FOUND) return std::filesystem::file_status(file_type::not_found);
+  if (file.error() == ERROR_FILE_NOT_FOUND || file.error() == ERROR_PATH_NOT_FOUND) {
+    return std::filesystem::file_status(file_type::not_found);
+  }
   if (file.error() == 0) return std::filesystem::file_status(file.Type());
   std::error_code ec;  // a file it may not look at: the library's answer
   return std::filesystem::status(path, ec);
