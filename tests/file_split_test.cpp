@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <sstream>
-#include <thread>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -12,9 +10,8 @@
 #include "memory_store.h"
 #include "fake_progress.h"
 #include "replay/base/error.h"
-#include "replay/commit/folder_lock.h"
+#include "replay/base/paths.h"
 #include "replay/base/system_files.h"
-#include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "replay_builder.h"
 #include "temp_folder.h"

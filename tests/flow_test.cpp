@@ -14,9 +14,9 @@
 #include <unistd.h>
 #endif
 
+#include "replay/base/paths.h"
 #include "replay/base/system_files.h"
 #include "replay/commit/folder_lock.h"
-#include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "memory_files.h"
 #include "replay_builder.h"

@@ -1,11 +1,17 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <future>
 #include <memory>
+#include <set>
+#include <string>
 #include <utility>
 #include <vector>
+
+#include "temp_folder.h"
 
 namespace vehisect::testing {
 
@@ -50,5 +56,21 @@ class Watched : public Window {
   /// What the test keeps of the window as the run starts on the records.
   virtual void Seen() {}
 };
+
+/// Three replays as a player drops them on a window, in the order dropped: `race`, a replay
+/// that cannot be read, and `race` again in a folder of its own.
+inline std::vector<std::filesystem::path> WriteDroppedReplays(TempFolder& folder, const std::string& race) {
+  const auto first = folder.Write("race1.rpl", race);
+  std::filesystem::create_directory(folder.path() / "other");
+  const auto second = folder.Write("other/race2.rpl", race);
+  return {first, folder.Write("bad.rpl", "demoLevel\r\n"), second};
+}
+
+/// Checks that both races dropped, of three vehicles each, were split beside themselves.
+inline void ExpectDroppedReplaysSplit(const TempFolder& folder) {
+  EXPECT_EQ(folder.Names(), (std::set<std::string>{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl",
+                                                   "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
+  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+}
 
 }  // namespace vehisect::testing

@@ -25,9 +25,9 @@
 #include <QScreen>
 #include <cmath>
 
+#include "replay/base/paths.h"
 #include "replay/base/system_files.h"
 #include "replay/commit/folder_lock.h"
-#include "replay/run/names.h"
 #include "replay/run/splitter.h"
 #include "lock_step.h"
 #include "replay_builder.h"
@@ -248,14 +248,11 @@ TEST_F(MainWindowTest, EscapeStopsARunAndLeavesTheWindowReady) {
 }
 
 TEST_F(MainWindowTest, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
-  const auto first = folder.Write("race1.rpl", replay.Build());
-  std::filesystem::create_directory(folder.path() / "other");
-  const auto second = folder.Write("other/race2.rpl", replay.Build());
-  const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
+  QList<QUrl> urls;
+  for (const auto& file : WriteDroppedReplays(folder, replay.Build()))
+    urls.push_back(QUrl::fromLocalFile(QString::fromStdString(file.string())));
   QMimeData data;
-  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(first.string())),
-                QUrl::fromLocalFile(QString::fromStdString(bad.string())),
-                QUrl::fromLocalFile(QString::fromStdString(second.string()))});
+  data.setUrls(urls);
   const QPoint middle = form.rect().center();
   QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(&form, &enter);
@@ -269,8 +266,7 @@ TEST_F(MainWindowTest, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
   EXPECT_TRUE(form.isVisible());
   EXPECT_EQ(form.Button()->text(), "&Open");
   EXPECT_EQ(form.Bar()->value(), 0);
-  EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+  ExpectDroppedReplaysSplit(folder);
 }
 
 // "Choose vehicles" as a player uses it: "All vehicles" unticks every row, which disables

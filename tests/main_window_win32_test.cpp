@@ -14,9 +14,9 @@
 #include <mutex>
 #include <thread>
 
+#include "replay/base/paths.h"
 #include "replay/base/system_files.h"
 #include "replay/commit/folder_lock.h"
-#include "replay/run/names.h"
 #include "lock_step.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
@@ -308,17 +308,13 @@ TEST_F(MainWindowWin32Test, CentresEveryBoxOnItsWindowWithinTheScreen) {
 }
 
 TEST_F(MainWindowWin32Test, SplitsDroppedReplaysInTurnAndSummarisesTheFailure) {
-  const auto first = folder.Write("race1.rpl", replay.Build());
-  std::filesystem::create_directory(folder.path() / "other");
-  const auto second = folder.Write("other/race2.rpl", replay.Build());
-  const auto bad = folder.Write("bad.rpl", "demoLevel\r\n");
-  SendMessageW(form.hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf({first, bad, second})), 0);
+  const auto dropped = WriteDroppedReplays(folder, replay.Build());
+  SendMessageW(form.hwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(DropOf(dropped)), 0);
   PumpUntil([&] { return !form.Running(); });
   ASSERT_EQ(boxes.Shown().size(), 1u);
   EXPECT_NE(form.hwnd(), nullptr);
   EXPECT_EQ(TextOf(form.openButton()), L"&Open");
-  EXPECT_EQ(folder.Names(), (Names{"race1.rpl", "other", "bad.rpl", "VH_CANYON_Ann.rpl", "VH_CANYON_Bo.rpl", "VH_CANYON_Cy.rpl"}));
-  EXPECT_EQ(TempFolder::NamesIn(folder.path() / "other").size(), 4u);
+  ExpectDroppedReplaysSplit(folder);
 }
 
 TEST(MainWindowWin32StartTest, SplitsTheReplaysItWasStartedWith) {
