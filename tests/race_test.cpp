@@ -6,6 +6,7 @@
 #include <iterator>
 #include <sstream>
 
+#include "replay/base/error.h"
 #include "replay/run/listing.h"
 #include "replay/run/race_picture.h"
 #include "replay_builder.h"
@@ -78,6 +79,10 @@ TEST(RaceTest, ThinsALongPathButKeepsItsResets) {
   EXPECT_EQ(std::count_if(ann.path.begin(), ann.path.end(), [](const GroundPoint& p) { return p.starts; }), 3);
   EXPECT_EQ(ann.path.back().x, 1);
   EXPECT_EQ(ann.distanceFeet, 19997.0);
+  // A replay that breaks off far into its records fails its listing, and leaves nothing running.
+  const std::string whole = race.Build();
+  std::istringstream broken(whole.substr(0, whole.size() * 3 / 4));
+  EXPECT_THROW(ListReplay(broken, "race.rpl"), ReplayError);
 }
 
 // The picture of a small race, byte for byte as kept.

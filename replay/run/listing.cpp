@@ -27,7 +27,7 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName, Pr
   }
   if (progress != nullptr) progress->SetProgressMax(static_cast<float>(header.records));
   std::uint64_t r = 0;
-  RaceGatherer race(header.vehicles.size(), header.objects);
+  BackgroundGatherer race(header.vehicles.size(), header.objects);
   const auto take = [&](const RecordFields& record) {
     ++(record.shared ? listing.sharedRecords : listing.vehicles[record.vehicle].records);
     race.Take(record);
