@@ -14,6 +14,7 @@
 #include "cli_runner.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
+#include "tmpfs.h"
 
 namespace vehisect {
 namespace {
@@ -23,34 +24,10 @@ using testing::Outcome;
 using testing::ReplayBuilder;
 using testing::RunCli;
 using testing::TempFolder;
+using testing::Tmpfs;
+using testing::Unmount;
 using testing::Vehicle;
 using Names = std::set<std::string>;
-
-// Unmounts the file system at `at`, which a test mounted; a failure leaves it mounted, and says so.
-void Unmount(const std::filesystem::path& at) {
-  EXPECT_EQ(std::system(("umount '" + at.string() + "'").c_str()), 0) << "left mounted: " << at;
-}
-
-// A small tmpfs for one test, unmounted when the test ends.
-class Tmpfs {
- public:
-  Tmpfs(const std::filesystem::path& at, const std::string& options) : at_(at) {
-    std::filesystem::create_directories(at);
-    mounted_ = geteuid() == 0 &&
-               std::system(("mount -t tmpfs -o " + options + " tmpfs '" + at.string() + "' 2>/dev/null").c_str()) == 0;
-  }
-  ~Tmpfs() {
-    if (mounted_) Unmount(at_);
-  }
-  bool mounted() const { return mounted_; }
-  bool Remount(const std::string& options) const {
-    return std::system(("mount -o remount," + options + " '" + at_.string() + "'").c_str()) == 0;
-  }
-
- private:
-  std::filesystem::path at_;
-  bool mounted_ = false;
-};
 
 // A second path to one folder through FUSE, as a network share or another computer reaches it:
 // locks and claims taken through one path are not seen through the other.

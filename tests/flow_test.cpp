@@ -21,6 +21,9 @@
 #include "memory_files.h"
 #include "replay_builder.h"
 #include "temp_folder.h"
+#ifndef _WIN32
+#include "tmpfs.h"
+#endif
 #include "window/flow.h"
 
 namespace vehisect {
@@ -446,27 +449,22 @@ class ReadOnlyFolder {
  public:
   ReadOnlyFolder(const std::filesystem::path& at, const std::string& name, const std::string& bytes) : at_(at) {
     std::filesystem::create_directories(at);
-    root_ = geteuid() == 0;
-    tmpfs_ = root_ && std::system(("mount -t tmpfs -o size=1m tmpfs '" + at.string() + "' 2>/dev/null").c_str()) == 0;
-    if (root_ && !tmpfs_) return;
+    if (geteuid() == 0) {
+      tmpfs_.emplace(at, "size=1m");
+      if (!tmpfs_->mounted()) return;
+    }
     std::ofstream(at / name, std::ios::binary) << bytes;
-    mounted_ = root_ ? std::system(("mount -o remount,ro '" + at.string() + "'").c_str()) == 0
-                     : chmod(at.c_str(), 0555) == 0;
+    mounted_ = tmpfs_ ? tmpfs_->Remount("ro") : chmod(at.c_str(), 0555) == 0;
   }
   ~ReadOnlyFolder() {
-    if (tmpfs_) {
-      EXPECT_EQ(std::system(("umount '" + at_.string() + "'").c_str()), 0) << "left mounted: " << at_;
-    } else if (!root_) {
-      chmod(at_.c_str(), 0755);
-    }
+    if (!tmpfs_) chmod(at_.c_str(), 0755);
   }
   bool ready() const { return mounted_; }
 
  private:
   std::filesystem::path at_;
-  bool root_ = false;
-  bool tmpfs_ = false;    // a file system of its own, mounted
-  bool mounted_ = false;  // read-only
+  std::optional<testing::Tmpfs> tmpfs_;  // root's: a file system of its own
+  bool mounted_ = false;                 // read-only
 };
 
 TEST_F(FlowTest, AsksForAnotherFolderWhenTheReplaysOwnCannotBeWritten) {

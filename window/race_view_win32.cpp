@@ -2,23 +2,22 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <memory>
+#include <type_traits>
+
+#include "window/win32.h"
 
 namespace {
 
 // Owns a GDI object, and selects it into a device context while it lives.
 class Tool {
  public:
-  Tool(HDC dc, HGDIOBJ object) : dc_(dc), object_(object), old_(SelectObject(dc, object)) {}
-  ~Tool() {
-    SelectObject(dc_, old_);
-    DeleteObject(object_);
-  }
-  Tool(const Tool&) = delete;
-  Tool& operator=(const Tool&) = delete;
+  Tool(HDC dc, HGDIOBJ object) : object_(object), selected_(dc, object) {}
 
  private:
-  HDC dc_;
-  HGDIOBJ object_, old_;
+  // In this order, so that the object is put back out of the context before it is deleted.
+  std::unique_ptr<std::remove_pointer_t<HGDIOBJ>, GdiObjectDeleter> object_;
+  Selected selected_;
 };
 
 // `colour` three parts in four of the way to white: a vehicle not ticked.
