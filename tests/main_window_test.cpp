@@ -328,8 +328,9 @@ TEST(MainWindowStartTest, SplitsTheReplaysItWasStartedWith) {
     bool chosen = false;
     QObject::connect(&answerer, &QTimer::timeout, [&] {
       auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (dialog == nullptr || dialog->objectName() != "ChooseVehicles") return;
-      chosen = true;
+      if (dialog == nullptr) return;
+      // Any other box is closed too, so that it fails the test rather than waits for ever.
+      chosen = dialog->objectName() == "ChooseVehicles";
       QTest::keyClick(dialog, Qt::Key_Escape);
     });
     answerer.start(5);

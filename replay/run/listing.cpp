@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "replay/format/header.h"
+#include "replay/run/background_taker.h"
 #include "replay/run/names.h"
 #include "replay/format/reader.h"
 #include "replay/format/replay_file.h"
@@ -27,15 +28,18 @@ ReplayListing ListReplay(std::istream& replay, const std::string& replayName, Pr
   }
   if (progress != nullptr) progress->SetProgressMax(static_cast<float>(header.records));
   std::uint64_t r = 0;
-  BackgroundGatherer race(header.vehicles.size(), header.objects);
+  RaceGatherer race(header.vehicles.size(), header.objects);
+  // The race's numbers cost a listing little of its time on a thread of their own.
+  BackgroundTaker gathering([&race](const RecordFields& record) { race.Take(record); });
   const auto take = [&](const RecordFields& record) {
     ++(record.shared ? listing.sharedRecords : listing.vehicles[record.vehicle].records);
-    race.Take(record);
+    gathering.Take(record);
     if (cancel != nullptr) cancel->ThrowIfRequested(replayName);
     if (progress != nullptr) progress->SetProgressValue(static_cast<float>(++r));
   };
   // A replay of one vehicle may be one of Vehisect's outputs, which ends before its count.
   listing.held = ScanRecords(reader, header.vehicleCount, 1, header.records, take, header.vehicleCount == 1);
+  gathering.Finish();
   listing.race = race.Finish();
   return listing;
 }

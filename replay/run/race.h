@@ -1,13 +1,9 @@
 #pragma once
 
-#include <condition_variable>
 #include <cstddef>
-#include <exception>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <vector>
 
 #include "replay/format/record.h"
@@ -68,46 +64,6 @@ class RaceGatherer {
   std::vector<Vehicle> state_;
   std::optional<std::string> first_;  // the race's first time, as its record holds it
   std::string last_;
-};
-
-/// A RaceGatherer on a thread of its own, so that the numbers cost a listing little of its
-/// time: the records' fields are copied in batches and taken there in order.
-class BackgroundGatherer {
- public:
-  /// For a replay of `vehicles` vehicles and the object-location lines `objects`.
-  BackgroundGatherer(std::size_t vehicles, const std::vector<std::string>& objects);
-  /// Stops the thread, dropping what it was not yet given.
-  ~BackgroundGatherer();
-  BackgroundGatherer(const BackgroundGatherer&) = delete;
-  BackgroundGatherer& operator=(const BackgroundGatherer&) = delete;
-  /// Takes the next record of the stream.
-  void Take(const RecordFields& record);
-  /// The map of what was taken, once the thread has taken it all.
-  RaceMap Finish();
-
- private:
-  // A record's fields as offsets into its batch's text, which outlives the reader's buffer.
-  struct Entry {
-    bool shared;
-    std::size_t vehicle;
-    std::size_t time, position, velocity, end;
-  };
-  struct Batch {
-    std::vector<Entry> entries;
-    std::string text;
-  };
-  void Hand();
-  void Loop();
-
-  RaceGatherer gatherer_;
-  Batch filling_;
-  std::mutex mutex_;
-  std::condition_variable changed_;
-  Batch handed_;  // given to the thread, while `full_`
-  bool full_ = false;
-  bool stopping_ = false;
-  std::exception_ptr error_;
-  std::thread thread_;
 };
 
 }  // namespace vehisect
