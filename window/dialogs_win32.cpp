@@ -21,6 +21,19 @@ struct ComReleaser {
 template <typename T>
 using ComPtr = std::unique_ptr<T, ComReleaser<T>>;
 
+// A file dialog of `owner` titled `title`, offering `filter` (pairs of a name and a pattern,
+// each ending in a NUL), that returns the file chosen in `buffer`.
+OPENFILENAMEW FileDialog(HWND owner, const std::wstring& title, const std::wstring& filter, std::wstring& buffer) {
+  OPENFILENAMEW dialog{};
+  dialog.lStructSize = sizeof dialog;
+  dialog.hwndOwner = owner;
+  dialog.lpstrTitle = title.c_str();
+  dialog.lpstrFilter = filter.c_str();
+  dialog.lpstrFile = buffer.data();
+  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  return dialog;
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::filesystem::path& folder) {
@@ -29,18 +42,11 @@ std::vector<std::filesystem::path> OpenReplayDialog(HWND owner, const std::files
   const std::wstring pattern = Widen(texts::kReplayPattern);
   wcscpy(buffer.data(), pattern.c_str());
   const std::wstring initial = folder.wstring();
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  // The filter's name, then its pattern, each ending in a NUL, and a NUL at the end.
+  const std::wstring title = Widen(texts::kOpenReplay);
   const std::wstring filter = Widen(texts::kReplays) + L'\0' + pattern + L'\0';
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
+  OPENFILENAMEW dialog = FileDialog(owner, title, filter, buffer);
   // The same folder every time: Windows then starts in the one this program used last.
   dialog.lpstrInitialDir = initial.c_str();
-  const std::wstring title = Widen(texts::kOpenReplay);
-  dialog.lpstrTitle = title.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST |
                  OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
   if (!GetOpenFileNameW(&dialog)) return {};
@@ -57,13 +63,7 @@ std::optional<std::filesystem::path> SavePictureDialog(HWND owner) {
   const std::wstring title = Widen(texts::kSavePicture);
   const std::wstring filter = Widen(texts::kPictures) + L'\0' + L"*" + Widen(texts::kPictureExtension) + L'\0';
   const std::wstring extension = Widen(texts::kPictureExtension).substr(1);
-  OPENFILENAMEW dialog{};
-  dialog.lStructSize = sizeof dialog;
-  dialog.hwndOwner = owner;
-  dialog.lpstrFilter = filter.c_str();
-  dialog.lpstrFile = buffer.data();
-  dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-  dialog.lpstrTitle = title.c_str();
+  OPENFILENAMEW dialog = FileDialog(owner, title, filter, buffer);
   dialog.lpstrDefExt = extension.c_str();
   dialog.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_NOCHANGEDIR | OFN_HIDEREADONLY;
   if (!GetSaveFileNameW(&dialog)) return std::nullopt;

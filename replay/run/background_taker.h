@@ -21,8 +21,6 @@ class BackgroundTaker {
   explicit BackgroundTaker(std::function<void(const RecordFields& record)> take);
   /// Stops the thread, dropping the records it was not yet given.
   ~BackgroundTaker();
-  BackgroundTaker(const BackgroundTaker&) = delete;
-  BackgroundTaker& operator=(const BackgroundTaker&) = delete;
   /// Gives the thread the next record of the stream.
   void Take(const RecordFields& record);
   /// Waits until every record given has been taken; raises what `take` raised.
